@@ -1,0 +1,133 @@
+#include "app/sjis_text.h"
+
+#include <QLineEdit>
+#include <cerrno>
+#include <iconv.h>
+#include <stdexcept>
+
+namespace {
+
+// One iconv descriptor per direction, opened on first use and reset before each conversion.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : Cd(iconv_open(to, from))
+    {
+        if (Cd == reinterpret_cast<iconv_t>(-1))
+            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+    }
+    ~Converter() { iconv_close(Cd); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts in; on an input sequence it cannot convert, calls onBad(out) and skips
+    // badSkip(in) bytes, or stops and returns false when onBad is not given.
+    template <typename OnBad, typename BadSkip>
+    bool Run(std::string_view in, std::string& out, OnBad onBad, BadSkip badSkip)
+    {
+        iconv(Cd, nullptr, nullptr, nullptr, nullptr);
+        char* inPtr = const_cast<char*>(in.data());
+        size_t inLeft = in.size();
+        char buffer[1024];
+        while (inLeft > 0) {
+            char* outPtr = buffer;
+            size_t outLeft = sizeof buffer;
+            const size_t rc = iconv(Cd, &inPtr, &inLeft, &outPtr, &outLeft);
+            out.append(buffer, static_cast<size_t>(outPtr - buffer));
+            if (rc != static_cast<size_t>(-1)) continue;
+            if (errno == E2BIG) continue;
+            // EILSEQ or EINVAL (a truncated sequence at the end)
+            if (!onBad(out)) return false;
+            const size_t skip = std::min(inLeft, badSkip(std::string_view(inPtr, inLeft)));
+            inPtr += skip;
+            inLeft -= skip;
+            iconv(Cd, nullptr, nullptr, nullptr, nullptr);
+        }
+        return true;
+    }
+
+private:
+    iconv_t Cd;
+};
+
+Converter& Encoder()
+{
+    thread_local Converter encoder("CP932", "UTF-8");
+    return encoder;
+}
+
+Converter& Decoder()
+{
+    thread_local Converter decoder("UTF-8", "CP932");
+    return decoder;
+}
+
+// Length of the UTF-8 character at the start of s, so an unencodable one is skipped whole.
+size_t Utf8CharLength(std::string_view s)
+{
+    const auto b = static_cast<unsigned char>(s[0]);
+    if (b < 0x80) return 1;
+    if ((b & 0xE0) == 0xC0) return 2;
+    if ((b & 0xF0) == 0xE0) return 3;
+    if ((b & 0xF8) == 0xF0) return 4;
+    return 1;
+}
+
+std::string EncodeReplacing(std::string_view utf8)
+{
+    std::string out;
+    Encoder().Run(
+        utf8, out, [](std::string& o) { o += '?'; return true; }, Utf8CharLength);
+    return out;
+}
+
+}  // namespace
+
+std::string Sjis(std::string_view utf8) { return EncodeReplacing(utf8); }
+
+QString ToQt(const std::string& sjis)
+{
+    std::string utf8;
+    Decoder().Run(
+        sjis, utf8, [](std::string& o) { o += "\xEF\xBF\xBD"; return true; },
+        [](std::string_view) { return size_t{1}; });
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::optional<std::string> ToSjisExact(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    std::string out;
+    const bool ok = Encoder().Run(
+        std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), out,
+        [](std::string&) { return false; }, Utf8CharLength);
+    if (!ok) return std::nullopt;
+    return out;
+}
+
+std::string FromQt(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return EncodeReplacing(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+SjisByteValidator::SjisByteValidator(int maxBytes, QObject* parent)
+    : QValidator(parent), MaxBytesLimit(maxBytes)
+{
+}
+
+QValidator::State SjisByteValidator::validate(QString& input, int&) const
+{
+    const auto bytes = ToSjisExact(input);
+    if (!bytes) return Invalid;
+    if (MaxBytesLimit > 0 && static_cast<int>(bytes->size()) > MaxBytesLimit) return Invalid;
+    return Acceptable;
+}
+
+void LimitSjisBytes(QLineEdit* edit, int maxBytes)
+{
+    edit->setValidator(new SjisByteValidator(maxBytes, edit));
+}
+
+std::string EditText(const QLineEdit* edit) { return FromQt(edit->text()); }
+
+void SetEditText(QLineEdit* edit, const std::string& sjis) { edit->setText(ToQt(sjis)); }

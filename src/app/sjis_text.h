@@ -1,0 +1,43 @@
+// The one place where the program's CP932 byte strings meet Qt's QString.
+#pragma once
+
+#include <QString>
+#include <QValidator>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QLineEdit;
+class QWidget;
+
+// CP932 bytes of a UTF-8 literal in the source (every program text passes through here).
+// Characters CP932 cannot hold become "?".
+std::string Sjis(std::string_view utf8);
+
+// Decodes CP932 bytes for display; a byte sequence that is not CP932 shows as U+FFFD.
+QString ToQt(const std::string& sjis);
+
+// CP932 bytes of a widget text, or nothing when some character has no CP932 form.
+std::optional<std::string> ToSjisExact(const QString& text);
+
+// CP932 bytes of a widget text; characters without a CP932 form become "?".
+std::string FromQt(const QString& text);
+
+// Refuses input longer than a number of CP932 bytes, and any character CP932 cannot hold.
+class SjisByteValidator : public QValidator {
+public:
+    // maxBytes 0 means no length limit.
+    explicit SjisByteValidator(int maxBytes, QObject* parent = nullptr);
+    State validate(QString& input, int& pos) const override;
+    int MaxBytes() const { return MaxBytesLimit; }
+
+private:
+    int MaxBytesLimit;
+};
+
+// Installs a SjisByteValidator on the edit box (the box's MaxLength in CP932 bytes).
+void LimitSjisBytes(QLineEdit* edit, int maxBytes);
+
+// CP932 text of an edit box, and setting one from CP932 bytes.
+std::string EditText(const QLineEdit* edit);
+void SetEditText(QLineEdit* edit, const std::string& sjis);

@@ -1,0 +1,105 @@
+#include "app/sjis_text.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "support/typing.h"
+
+namespace {
+
+std::string Hex(const std::string& bytes)
+{
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (!out.empty()) out += ' ';
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+TEST(SjisText, ProgramTextsHaveTheirCp932Bytes)
+{
+    EXPECT_EQ(Hex(Sjis("：")), "81 46");
+    EXPECT_EQ(Hex(Sjis("　")), "81 40");
+    EXPECT_EQ(Hex(Sjis("○")), "81 9B");
+    EXPECT_EQ(Hex(Sjis("×")), "81 7E");
+    EXPECT_EQ(Hex(Sjis("－")), "81 7C");
+    EXPECT_EQ(Hex(Sjis("\\")), "5C");
+    EXPECT_EQ(Hex(Sjis("t803－クイズゲーム")), "74 38 30 33 81 7C 83 4E 83 43 83 59 83 51 81 5B 83 80");
+}
+
+TEST(SjisText, RoundTripsThroughQString)
+{
+    const std::string bytes = Sjis("第 1 問の正解者：無し ABC ｱｲｳ");
+    EXPECT_EQ(ToQt(bytes), QString::fromUtf8("第 1 問の正解者：無し ABC ｱｲｳ"));
+    EXPECT_EQ(FromQt(ToQt(bytes)), bytes);
+    EXPECT_EQ(ToSjisExact(ToQt(bytes)), bytes);
+}
+
+TEST(SjisText, CharactersWithoutCp932FormAreReported)
+{
+    const QString emoji = QString::fromUtf8("A😀B");
+    EXPECT_FALSE(ToSjisExact(emoji).has_value());
+    EXPECT_EQ(FromQt(emoji), "A?B");
+    EXPECT_EQ(Sjis("é"), "?");
+}
+
+TEST(SjisText, InvalidCp932BytesDecodeToReplacementCharacters)
+{
+    // A lone lead byte at the end and an invalid trail byte must not swallow the text around them.
+    EXPECT_EQ(ToQt("A\x82"), QString::fromUtf8("A\uFFFD"));
+    EXPECT_EQ(ToQt("\x85\x20Z").right(1), QString("Z"));
+}
+
+TEST(SjisByteValidator, RefusesTheByteAfterTheLimit)
+{
+    QLineEdit edit;
+    LimitSjisBytes(&edit, 8);
+    edit.show();
+    QTest::keyClicks(&edit, "123456789");
+    EXPECT_EQ(edit.text(), "12345678");
+
+    // Full-width characters count two bytes: four fit, a fifth does not.
+    edit.clear();
+    for (const char* kana : {"あ", "い", "う", "え", "お"}) TypeText(&edit, QString::fromUtf8(kana));
+    EXPECT_EQ(EditText(&edit), Sjis("あいうえ"));
+
+    // Seven bytes leave no room for a double-byte character but one for a single byte.
+    edit.setText("1234567");
+    edit.end(false);
+    TypeText(&edit, QString::fromUtf8("あ"));
+    EXPECT_EQ(edit.text(), "1234567");
+    QTest::keyClicks(&edit, "x");
+    EXPECT_EQ(edit.text(), "1234567x");
+}
+
+TEST(SjisByteValidator, RefusesCharactersCp932CannotHold)
+{
+    QLineEdit edit;
+    LimitSjisBytes(&edit, 0);
+    edit.show();
+    QTest::keyClicks(&edit, "ab");
+    TypeText(&edit, QString::fromUtf8("😀"));
+    TypeText(&edit, QString::fromUtf8("漢"));
+    EXPECT_EQ(edit.text(), QString::fromUtf8("ab漢"));
+
+    SjisByteValidator validator(30);
+    QString pasted = QString::fromUtf8("質問😀");
+    int pos = 0;
+    EXPECT_EQ(validator.validate(pasted, pos), QValidator::Invalid);
+    QString fits = QString::fromUtf8("質問です");
+    EXPECT_EQ(validator.validate(fits, pos), QValidator::Acceptable);
+}
+
+TEST(SjisText, EditTextReadsAndWritesCp932)
+{
+    QLineEdit edit;
+    SetEditText(&edit, Sjis("名前１"));
+    EXPECT_EQ(edit.text(), QString::fromUtf8("名前１"));
+    EXPECT_EQ(EditText(&edit), Sjis("名前１"));
+}
+
+}  // namespace
