@@ -1,0 +1,86 @@
+#include "app/dialogs.h"
+
+#include "app/sjis_text.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+// "description|pattern" becomes Qt's "description (pattern)".
+QString QtFilter(const std::string& filter)
+{
+    const QString text = ToQt(filter);
+    const qsizetype bar = text.indexOf('|');
+    if (bar < 0) return text;
+    return text.left(bar) + " (" + text.mid(bar + 1) + ")";
+}
+
+class QtDialogs : public Dialogs {
+public:
+    void Message(QWidget* parent, const std::string& text) override
+    {
+        QMessageBox box(QMessageBox::NoIcon, ToQt(ApplicationTitle()), ToQt(text), QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    bool Confirm(QWidget* parent, const std::string& text) override
+    {
+        QMessageBox box(QMessageBox::Question, ToQt(Sjis("確認")), ToQt(text), QMessageBox::NoButton, parent);
+        QPushButton* yes = box.addButton(ToQt(Sjis("はい(&Y)")), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(ToQt(Sjis("いいえ(&N)")), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes;
+    }
+
+    std::optional<std::string> OpenFile(QWidget* parent, const FileDialogOptions& options) override
+    {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);  // path and file must exist
+        return Run(dialog, options);
+    }
+
+    std::optional<std::string> SaveFile(QWidget* parent, const FileDialogOptions& options) override
+    {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before overwriting
+        dialog.setFileMode(QFileDialog::AnyFile);
+        return Run(dialog, options);
+    }
+
+private:
+    static std::optional<std::string> Run(QFileDialog& dialog, const FileDialogOptions& options)
+    {
+        dialog.setNameFilter(QtFilter(options.Filter));
+        QString suffix = ToQt(options.DefaultExtension);
+        if (suffix.startsWith('.')) suffix.remove(0, 1);
+        dialog.setDefaultSuffix(suffix);
+        dialog.setOption(QFileDialog::ReadOnly, false);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return dialog.selectedFiles().front().toLocal8Bit().toStdString();
+    }
+};
+
+QtDialogs& RealDialogs()
+{
+    static QtDialogs dialogs;
+    return dialogs;
+}
+
+Dialogs* Installed = nullptr;
+
+}  // namespace
+
+Dialogs& CurrentDialogs() { return Installed ? *Installed : RealDialogs(); }
+
+void SetDialogs(Dialogs* dialogs) { Installed = dialogs; }
+
+void ShowMessage(QWidget* parent, const std::string& text) { CurrentDialogs().Message(parent, text); }
+
+bool ConfirmYes(QWidget* parent, const std::string& text) { return CurrentDialogs().Confirm(parent, text); }
+
+std::string ApplicationTitle() { return Sjis("t803－クイズゲーム"); }

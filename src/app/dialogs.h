@@ -1,0 +1,37 @@
+// Message boxes, confirmations and file dialogs, behind one interface so that tests can
+// record what the program showed and answer for the user.
+#pragma once
+
+#include <optional>
+#include <string>
+
+class QWidget;
+
+struct FileDialogOptions {
+    std::string Filter;            // "description|pattern", CP932
+    std::string DefaultExtension;  // ".txt"
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A plain message box: the application title as caption, one OK button. Text in CP932.
+    virtual void Message(QWidget* parent, const std::string& text) = 0;
+    // A confirmation box captioned "確認" with Yes and No; true only for Yes.
+    virtual bool Confirm(QWidget* parent, const std::string& text) = 0;
+    // File dialogs; the chosen path (local 8-bit), or nothing when cancelled.
+    virtual std::optional<std::string> OpenFile(QWidget* parent, const FileDialogOptions& options) = 0;
+    virtual std::optional<std::string> SaveFile(QWidget* parent, const FileDialogOptions& options) = 0;
+};
+
+// The dialogs in use: the real Qt ones unless a test installed its own.
+Dialogs& CurrentDialogs();
+// Installs replacement dialogs (nullptr restores the real ones); the caller keeps ownership.
+void SetDialogs(Dialogs* dialogs);
+
+// Shorthands for the windows.
+void ShowMessage(QWidget* parent, const std::string& text);
+bool ConfirmYes(QWidget* parent, const std::string& text);
+
+// The application title, the caption of every plain message box.
+std::string ApplicationTitle();

@@ -1,0 +1,242 @@
+#include "app/main_window.h"
+
+#include "app/dialogs.h"
+#include "app/line_files.h"
+#include "app/sjis_text.h"
+#include "app/unitv.h"
+#include "app/window_style.h"
+#include "game/play_window.h"
+#include "player/settings_window.h"
+#include "qa/edit_window.h"
+#include "qa/entry_window.h"
+#include "qa/list_window.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QShowEvent>
+#include <QTableWidget>
+#include <array>
+#include <functional>
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+// The instructions on the play page, one entry per line.
+const char* const InstructionLines[] = {
+    "このゲームは出題される質問に対し４つの選択肢のうち",
+    "正解と思う項目を選択して早く正解した人が勝つという",
+    "C/S型DBを利用したマルチユーザー用ゲームです。",
+    "質問は10問で最高点の人が＋1ポイントとなります。",
+    "（複数人になる場合は(+1/人数)となります）",
+    "一度指定した答えを変更する事は出来ません。",
+    "同梱のSample.txt にＱ＆Ａ例を少し書いてありますので",
+    "設定｜Ｑ＆Ａデータ読込み　をしてみて下さい。",
+    "　",
+    "どの使用者が一番早かったのか、については、",
+    "DB依存となります★",
+};
+
+// Where the first start of the program would look for the database.
+const char* const DefaultServerName = "127.0.0.1:";
+const char* const DefaultDataFolder = "C:\\data\\";
+
+constexpr int LayoutLineCount = 24;
+constexpr int ListColumnCount = 10;
+
+// One line of the layout file: how to read the value from the windows and how to apply it.
+struct LayoutValue {
+    std::function<int()> Get;
+    std::function<void(int)> Set;
+};
+
+LayoutValue Left(QWidget* w) { return {[w] { return w->x(); }, [w](int v) { w->move(v, w->y()); }}; }
+LayoutValue Top(QWidget* w) { return {[w] { return w->y(); }, [w](int v) { w->move(w->x(), v); }}; }
+
+// Window sizes are kept as client sizes so that saving and loading give back the same window
+// whether or not the frame was known when the file was written.
+LayoutValue Width(QWidget* w) { return {[w] { return w->width(); }, [w](int v) { w->resize(v, w->height()); }}; }
+LayoutValue Height(QWidget* w) { return {[w] { return w->height(); }, [w](int v) { w->resize(w->width(), v); }}; }
+
+LayoutValue ColumnWidth(QTableWidget* grid, int column)
+{
+    return {[grid, column] { return grid->columnWidth(column); },
+            [grid, column](int v) { grid->setColumnWidth(column, v); }};
+}
+
+// The 24 lines of the layout file in file order.
+std::array<LayoutValue, LayoutLineCount> LayoutValues()
+{
+    QTableWidget* grid = Form5->Controls.StringGrid1;
+    return {Left(Form1),   Top(Form1),    Left(Form2),  Top(Form2),   Left(Form3),
+            Top(Form3),    Left(Form4),   Top(Form4),   Left(Form5),  Top(Form5),
+            Width(Form5),  Height(Form5), ColumnWidth(grid, 0), ColumnWidth(grid, 1),
+            ColumnWidth(grid, 2), ColumnWidth(grid, 3), ColumnWidth(grid, 4), ColumnWidth(grid, 5),
+            ColumnWidth(grid, 6), ColumnWidth(grid, 7), ColumnWidth(grid, 8), ColumnWidth(grid, 9),
+            Left(FormPlay), Top(FormPlay)};
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent)
+{
+    Controls.setupUi(this);
+    ApplyFormLook(this, Qt::white);
+    MakeFixedSingleBorder(this);
+    PlaceWindow(this, 287, 114);
+
+    QString memo;
+    for (const char* line : InstructionLines) {
+        if (!memo.isEmpty()) memo += '\n';
+        memo += QString::fromUtf8(line);
+    }
+    Controls.Memo1->setPlainText(memo);
+    Controls.PageControl1->setCurrentWidget(Controls.TabSheet1);
+
+    connect(Controls.Button0, &QPushButton::clicked, this, &TForm1::Button0Click);
+    connect(Controls.Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Controls.Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(Controls.Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(Controls.Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+    connect(Controls.Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    connect(Controls.Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
+    connect(Controls.Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    connect(Controls.ButtonG, &QPushButton::clicked, this, &TForm1::ButtonGClick);
+}
+
+void TForm1::LoadSettings(const std::string& path)
+{
+    AppSettings.ServerName = DefaultServerName;
+    AppSettings.DataFolder = DefaultDataFolder;
+    AppSettings.PlayerNo = 0;
+    AppSettings.PlayerName.clear();
+    AppSettings.PlayerPassword.clear();
+    if (!FileExists(path)) return;
+
+    const LinesRead read = ReadLines(path, 5);
+    // After a read error only the lines read so far count; at the end of the file the
+    // missing lines read as empty text.
+    const size_t usable = read.Complete ? 5 : read.Lines.size();
+    auto line = [&read](size_t i) { return i < read.Lines.size() ? read.Lines[i] : std::string(); };
+    if (usable > 0) AppSettings.ServerName = line(0);
+    if (usable > 1) AppSettings.DataFolder = line(1);
+    if (usable > 2) AppSettings.PlayerNo = TextToInt(line(2));
+    if (usable > 3) AppSettings.PlayerName = line(3);
+    if (usable > 4) AppSettings.PlayerPassword = line(4);
+}
+
+void TForm1::SaveSettings(const std::string& path)
+{
+    WriteLines(path, {AppSettings.ServerName, AppSettings.DataFolder, std::to_string(AppSettings.PlayerNo),
+                      AppSettings.PlayerName, AppSettings.PlayerPassword});
+}
+
+void TForm1::LoadLayout(const std::string& path)
+{
+    Form5->resize(320, 240);
+    for (int column = 0; column < ListColumnCount; ++column) Form5->Controls.StringGrid1->setColumnWidth(column, 80);
+    if (!FileExists(path)) return;
+
+    const LinesRead read = ReadLines(path, LayoutLineCount);
+    const size_t usable = read.Complete ? LayoutLineCount : read.Lines.size();
+    const auto values = LayoutValues();
+    for (size_t i = 0; i < usable; ++i) values[i].Set(TextToInt(i < read.Lines.size() ? read.Lines[i] : std::string()));
+}
+
+void TForm1::SaveLayout(const std::string& path)
+{
+    std::vector<std::string> lines;
+    for (const LayoutValue& value : LayoutValues()) lines.push_back(std::to_string(value.Get()));
+    WriteLines(path, lines);
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Restoring from the task bar is spontaneous; only the program's own show runs FormShow.
+    if (!event->spontaneous()) FormShow();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TForm1::FormShow()
+{
+    const QFileInfo executable(ExecutablePath.empty() ? QCoreApplication::applicationFilePath()
+                                                      : QString::fromLocal8Bit(ExecutablePath.c_str()));
+    AppDir = (executable.absolutePath() + '/').toLocal8Bit().toStdString();
+    LoadSettings(AppDir + "games.dat");
+
+    const QString base = executable.absolutePath() + '/' + executable.completeBaseName();
+    LayoutPath = (base + ".dat").toLocal8Bit().toStdString();
+    LoadLayout(LayoutPath);
+
+    if (!AppSettings.DataFolder.empty()) {
+        Db.CreateGameDatabase();
+        Db.ConnectDatabase();
+    }
+}
+
+void TForm1::FormClose()
+{
+    Db.DisconnectDatabase();
+    SaveSettings(AppDir + "games.dat");
+    SaveLayout(LayoutPath);
+}
+
+void TForm1::Button0Click() { close(); }
+
+void TForm1::Button1Click()
+{
+    Form3->close();
+    Form4->close();
+    Form5->close();
+    Db.DisconnectDatabase();
+    Form2->exec();
+    Db.ConnectDatabase();
+}
+
+void TForm1::Button2Click() { BringToFront(Form3); }
+
+void TForm1::Button3Click() { BringToFront(Form4); }
+
+void TForm1::Button4Click() { BringToFront(Form5); }
+
+void TForm1::Button5Click() {}
+
+void TForm1::Button6Click() {}
+
+void TForm1::Button7Click()
+{
+    const std::string question = Sjis("本ゲームを強制終了する等をしてメンバーテーブルが残ってしまった場合") + "\r\n" +
+                                 Sjis("ゲームプレイに支障をきたすのでそれを削除します。") + "\r\n" +
+                                 Sjis("ゲームプレイ中には行わないで下さい。　よろしいですか？");
+    if (!ConfirmYes(this, question)) return;
+    if (Db.TableExists("QUIZMEM")) Db.DropTable("QUIZMEM");
+    if (Db.TableExists("QUIZANS")) Db.DropTable("QUIZANS");
+}
+
+void TForm1::ButtonGClick()
+{
+    if (!Db.Connected()) {
+        ShowMessage(this, Sjis("データベースに接続されていません"));
+        return;
+    }
+    if (!Db.TableExists("PLAYER")) {
+        ShowMessage(this, Sjis("プレイヤーテーブルが作成されていません"));
+        return;
+    }
+    if (!Db.TableExists("QUIZQA")) {
+        ShowMessage(this, Sjis("Ｑ＆Ａテーブルが作成されていません"));
+        return;
+    }
+    if (AppSettings.PlayerNo == 0 || AppSettings.PlayerName.empty() || AppSettings.PlayerPassword.empty()) {
+        ShowMessage(this, Sjis("プレイヤー登録がされていません"));
+        return;
+    }
+    FormPlay->exec();
+}

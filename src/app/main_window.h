@@ -1,0 +1,52 @@
+// TForm1, the main window: the hub that owns the database connection, keeps the settings and
+// layout files, and opens every other window.
+#pragma once
+
+#include "db/quiz_database.h"
+#include "ui_main_window.h"
+
+#include <QWidget>
+#include <string>
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+
+    Ui::TForm1 Controls;
+
+    QuizDatabase& Database() { return Db; }
+
+    // The executable whose folder holds games.dat and whose name gives the layout file;
+    // the running program's own unless set before the window is first shown.
+    void SetExecutablePath(const std::string& path) { ExecutablePath = path; }
+
+    void LoadSettings(const std::string& path);
+    void SaveSettings(const std::string& path);
+    void LoadLayout(const std::string& path);
+    void SaveLayout(const std::string& path);
+
+    void FormShow();
+    void FormClose();
+    void Button0Click();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void Button6Click();
+    void Button7Click();
+    void ButtonGClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QuizDatabase Db;
+    std::string ExecutablePath;
+    std::string LayoutPath;
+};
+
+extern TForm1* Form1;

@@ -1,0 +1,71 @@
+#include "app/program.h"
+
+#include "app/dialogs.h"
+#include "app/main_window.h"
+#include "app/sjis_text.h"
+#include "app/window_style.h"
+#include "game/play_window.h"
+#include "player/settings_window.h"
+#include "qa/edit_window.h"
+#include "qa/entry_window.h"
+#include "qa/list_window.h"
+
+#include <exception>
+
+namespace {
+
+std::array<QWidget*, 6> Created{};
+
+}  // namespace
+
+QuizApplication::QuizApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool QuizApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        ShowMessage(nullptr, error.what());
+    } catch (...) {
+        ShowMessage(nullptr, "unknown error");
+    }
+    return false;
+}
+
+void CreateWindows()
+{
+    // The other windows belong to the main window: they close with it and stay above it.
+    Form1 = new TForm1;
+    Form4 = new TForm4(Form1);
+    Form2 = new TForm2(Form1);
+    Form3 = new TForm3(Form1);
+    Form5 = new TForm5(Form1);
+    FormPlay = new TFormPlay(Form1);
+    Created = {Form1, Form4, Form2, Form3, Form5, FormPlay};
+}
+
+std::array<QWidget*, 6> CreatedWindows() { return Created; }
+
+void DestroyWindows()
+{
+    delete Form1;
+    Form1 = nullptr;
+    Form2 = nullptr;
+    Form3 = nullptr;
+    Form4 = nullptr;
+    Form5 = nullptr;
+    FormPlay = nullptr;
+    Created = {};
+}
+
+int RunProgram(int argc, char** argv)
+{
+    QuizApplication application(argc, argv);
+    QApplication::setApplicationName(ToQt(ApplicationTitle()));
+    InstallGothicSubstitution();
+    CreateWindows();
+    Form1->show();
+    const int result = QApplication::exec();
+    DestroyWindows();
+    return result;
+}

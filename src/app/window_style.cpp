@@ -1,0 +1,54 @@
+#include "app/window_style.h"
+
+#include <QColor>
+#include <QFont>
+#include <QFontDatabase>
+#include <QPalette>
+#include <QStringList>
+#include <QWidget>
+
+void InstallGothicSubstitution()
+{
+    const QString designed = QString::fromUtf8("ＭＳ ゴシック");
+    if (QFontDatabase::hasFamily(designed)) return;
+    const QStringList candidates = {"IPAGothic", "IPAexGothic", "Noto Sans Mono CJK JP",
+                                    "Noto Sans CJK JP", "VL Gothic", "TakaoGothic"};
+    QStringList installed;
+    for (const QString& family : candidates)
+        if (QFontDatabase::hasFamily(family)) installed << family;
+    if (!installed.isEmpty()) QFont::insertSubstitutions(designed, installed);
+}
+
+void MakeFixedSingleBorder(QWidget* window)
+{
+    const Qt::WindowFlags type = window->windowType() == Qt::Dialog ? Qt::Dialog : Qt::Window;
+    window->setWindowFlags(type | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint);
+    window->setFixedSize(window->size());
+}
+
+void PlaceWindow(QWidget* window, int left, int top) { window->move(left, top); }
+
+void BringToFront(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void SetGothicFont(QWidget* widget, int pixels)
+{
+    QFont font(QString::fromUtf8("ＭＳ ゴシック"));
+    font.setPixelSize(pixels);
+    widget->setFont(font);
+}
+
+void ApplyFormLook(QWidget* window, const QColor& background, int fontPixels)
+{
+    SetGothicFont(window, fontPixels);
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, background);
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+}

@@ -1,0 +1,25 @@
+// Look shared by every window: the Japanese Gothic font, white background, fixed borders.
+#pragma once
+
+class QColor;
+class QWidget;
+
+// The program's font family, "ＭＳ ゴシック", is mapped to an installed Japanese Gothic face
+// when it is absent, so the forms can name it as designed.
+void InstallGothicSubstitution();
+
+// The program's font ("ＭＳ ゴシック", 13 pixels unless said otherwise) and background colour.
+void ApplyFormLook(QWidget* window, const QColor& background, int fontPixels = 13);
+
+// Sets a control's font to the program's Gothic face at the given pixel height.
+void SetGothicFont(QWidget* widget, int pixels);
+
+// A fixed single border with system menu and minimise box, no maximise box; the client area
+// keeps the size the form was designed with.
+void MakeFixedSingleBorder(QWidget* window);
+
+// Moves a window that has not been shown yet to its designed place (left, top of its frame).
+void PlaceWindow(QWidget* window, int left, int top);
+
+// Shows a modeless window, or brings it to the front when it is shown already.
+void BringToFront(QWidget* window);

@@ -1,0 +1,1 @@
+#include "db/quiz_database.h"
