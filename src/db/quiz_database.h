@@ -1,15 +1,131 @@
-// The program's one database connection. Until the Firebird layer is in place it is never
-// connected and knows no tables.
+// The program's one database connection (IBDatabase1), its one transaction (IBTransaction1)
+// and its one statement object (IBQuery1), with every operation the windows use on them.
+// No operation shows a message; failures come back as the documented failure values. The
+// only errors that leave this class are those of a connection that broke during the run.
 #pragma once
 
+#include "db/isc.h"
+
 #include <string>
+#include <vector>
+
+using TextList = std::vector<std::string>;
+
+// The statement object: its text as lines, and at most one open cursor whose rows are kept
+// in memory, so that it can move back to the first row.
+class QuizQuery {
+public:
+    // Lines are sent each followed by CR LF.
+    void SetLines(const TextList& lines) { Lines = lines; }
+    const TextList& GetLines() const { return Lines; }
+    std::string Text() const;
+
+    // Prepares and runs a statement that returns no rows.
+    void ExecSql(Attachment& attachment, Transaction& transaction);
+    // Opens the cursor on the first row, starting the transaction when it is not active.
+    void Open(Attachment& attachment, Transaction& transaction);
+    void Close();
+    // Drops the statement handle, without calling the server when the connection is gone.
+    void Release(bool connectionLost);
+
+    bool IsOpen() const { return Opened; }
+    bool Eof() const { return AtEnd; }
+    int FieldCount() const { return Opened ? Stmt.ColumnCount() : 0; }
+    std::string FieldName(int column) const { return Stmt.ColumnName(column); }
+    bool FieldIsText(int column) const { return Stmt.ColumnIsText(column); }
+    // The text of a column of the current row; empty past the end.
+    std::string Field(int column) const;
+
+    void First();
+    void Next();
+    void Last();
+    // Moves by distance rows, stopping on the first or the last row.
+    void MoveBy(int distance);
+    // Rows fetched so far; after Last, all rows of the result.
+    int RecordCount() const { return static_cast<int>(Rows.size()); }
+
+private:
+    // Fetches until row index exists or the result ends; true when it exists.
+    bool FetchTo(size_t index);
+
+    TextList Lines;
+    Statement Stmt;
+    bool Opened = false;
+    bool Exhausted = false;  // every row of the result has been fetched
+    bool AtEnd = false;
+    size_t Current = 0;
+    std::vector<TextList> Rows;
+};
 
 class QuizDatabase {
 public:
-    bool Connected() const { return false; }
-    void CreateGameDatabase() {}
-    void ConnectDatabase() {}
-    void DisconnectDatabase() {}
-    bool TableExists(const std::string&) { return false; }
-    bool DropTable(const std::string&) { return false; }
+    QuizDatabase() = default;
+    ~QuizDatabase();
+    QuizDatabase(const QuizDatabase&) = delete;
+    QuizDatabase& operator=(const QuizDatabase&) = delete;
+
+    // The database path: ServerName + DataFolder + "GAMES.FDB" from the current settings.
+    static std::string DatabasePath();
+
+    bool Connected() const { return IBDatabase1.IsOpen(); }
+    void CreateGameDatabase();
+    void ConnectDatabase();
+    void DisconnectDatabase();
+    bool TableExists(const std::string& name);
+    bool ExecSqlLines(const TextList& lines);
+    bool DropTable(const std::string& name);
+
+    bool CreatePlayerTable();
+    bool CreateQuizQaTable();
+    bool CreateQuizMemTable();
+    bool CreateQuizAnsTable();
+
+    bool InsertFields(const std::string& table, int count, const TextList& names, const TextList& values);
+    bool InsertText(const std::string& table, const std::string& fields, const std::string& values);
+    bool UpdateFields(const std::string& table, int count, const TextList& names, const TextList& values,
+                      const std::string& condition);
+    bool UpdateText(const std::string& table, const std::string& setList, const std::string& condition);
+    bool DeleteRows(const std::string& table, const std::string& condition);
+    // Closes the cursor and rolls back the transaction: the start of every read. An error here
+    // means the connection broke, and it is passed on to the caller.
+    void CloseQuery();
+    int CountRows(const std::string& table, const std::string& condition);
+    int CountColumns(const std::string& table);
+    bool ValueExists(const std::string& table, const std::string& field, const std::string& extraCondition,
+                     const std::string& value);
+    void SelectMax(const std::string& table, const std::string& field, const std::string& condition, std::string& out);
+    int SelectFirstRow(const std::string& fields, const std::string& table, const std::string& condition, TextList& out);
+    int SelectFirstValue(const std::string& field, const std::string& table, const std::string& condition,
+                         std::string& out);
+    int OpenSelect(const std::string& fields, const std::string& table, const std::string& condition,
+                   const std::string& order);
+    void GetFieldNames(TextList& out);
+    void FetchFirst(TextList& out);
+    void FetchNext(TextList& out);
+    void FetchMoveBy(int distance, TextList& out);
+    void CloseSelect();
+
+    // Whether each column of the open cursor holds text (false: a number), for the import.
+    std::vector<bool> FieldIsText();
+
+    // The statement object and transaction, for the list window's own paged SELECT.
+    QuizQuery& Query() { return IBQuery1; }
+    Transaction& ReadTransaction() { return IBTransaction1; }
+    // The table names read by the last TableExists.
+    const TextList& TableNames() const { return Names; }
+
+private:
+    bool RunWrite(const TextList& lines);
+    // Opens IBQuery1 on the lines; false when the statement fails (the error is absorbed).
+    bool OpenRead(const TextList& lines);
+    // Called with every absorbed error: a lost connection counts as closed from then on.
+    void Absorb(const DbError& error);
+    void ForgetConnection();
+    void CopyRow(TextList& out) const;
+
+    Attachment IBDatabase1;
+    Transaction IBTransaction1;
+    QuizQuery IBQuery1;
+    Transaction NamesTransaction;  // the connection's internal transaction for table names
+    TextList Names;
 };

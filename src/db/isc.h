@@ -1,0 +1,120 @@
+// Thin owners of the Firebird client library's handles, and the one error type of the
+// database layer. Nothing outside src/db/ sees these.
+#pragma once
+
+#include <ibase.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A failed call into the client library: the server's message text, its codes and the
+// statement it belongs to.
+class DbError : public std::runtime_error {
+public:
+    DbError(const ISC_STATUS* status, const std::string& statement);
+
+    ISC_STATUS EngineCode() const { return Engine; }
+    int SqlCode() const { return Sql; }
+    const std::string& Statement() const { return StatementText; }
+    // True when the connection to the server is gone (network errors, shutdown).
+    bool LostConnection() const { return Lost; }
+
+private:
+    ISC_STATUS Engine;
+    int Sql;
+    std::string StatementText;
+    bool Lost;
+};
+
+// A parameter block (DPB) built one item at a time.
+class ParameterBlock {
+public:
+    explicit ParameterBlock(char version) { Bytes.push_back(version); }
+    ParameterBlock& Add(char item, const std::string& value);
+    const char* Data() const { return Bytes.data(); }
+    short Size() const { return static_cast<short>(Bytes.size()); }
+
+private:
+    std::vector<char> Bytes;
+};
+
+class Attachment {
+public:
+    Attachment() = default;
+    ~Attachment();
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+
+    void Attach(const std::string& path, const ParameterBlock& dpb);
+    // Runs a CREATE DATABASE statement; on success this object holds the new attachment.
+    void CreateByStatement(const std::string& statement);
+    void Detach();
+    // Drops the handle without calling the server (the connection is known to be gone).
+    void Forget() { Handle = 0; }
+    bool IsOpen() const { return Handle != 0; }
+    isc_db_handle* Raw() { return &Handle; }
+
+private:
+    isc_db_handle Handle = 0;
+};
+
+class Transaction {
+public:
+    Transaction() = default;
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // Starts with an empty parameter block: the server's defaults apply.
+    void Start(Attachment& attachment);
+    void Commit();
+    void Rollback();
+    void Forget() { Handle = 0; }
+    bool Active() const { return Handle != 0; }
+    isc_tr_handle* Raw() { return &Handle; }
+
+private:
+    isc_tr_handle Handle = 0;
+};
+
+// A DSQL statement with its output descriptor; column values come out as text.
+class Statement {
+public:
+    Statement() = default;
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // Prepares text (dialect 3), allocating the handle on first use.
+    void Prepare(Attachment& attachment, Transaction& transaction, const std::string& text);
+    // Executes; a SELECT opens its cursor.
+    void Execute(Transaction& transaction);
+    // Fetches the next row; false at the end.
+    bool Fetch();
+    // Closes an open cursor; errors are dropped (the cursor is gone either way).
+    void CloseCursor();
+    // Frees the handle; Forget drops it without calling the server.
+    void Free();
+    void Forget();
+
+    bool IsSelect() const { return Select; }
+    int ColumnCount() const;
+    std::string ColumnName(int column) const;
+    bool ColumnIsText(int column) const;
+    // The value of the fetched row in the text form of the program: NULL as empty text,
+    // integers in decimal, doubles in general format, CHAR as stored.
+    std::string ColumnText(int column) const;
+
+private:
+    void Describe();
+
+    isc_stmt_handle Handle = 0;
+    std::string Text;
+    bool Select = false;
+    bool CursorOpen = false;
+    std::vector<char> Descriptor;      // XSQLDA storage
+    std::vector<std::vector<char>> Values;
+    std::vector<short> Indicators;
+};
