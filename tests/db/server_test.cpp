@@ -1,0 +1,347 @@
+// QuizDatabase against the loopback Firebird test server: creating and attaching over
+// TCP, an unreachable server, two programs sharing one database (how the game is played),
+// and a connection that breaks in the middle of a run (through a TCP relay that the test
+// cuts; the shared server itself is never stopped).
+#include "db/quiz_database.h"
+
+#include "support/firebird_fixture.h"
+#include "support/tcp_relay.h"
+
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <stdexcept>
+#include <type_traits>
+
+namespace {
+
+static_assert(std::is_base_of_v<std::runtime_error, DbError>);
+
+std::string TrimRight(std::string text)
+{
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+using OnServer = ServerDatabaseTest;
+
+TEST_F(OnServer, CreatesAndAttachesGamesFdbThroughTheServerAsSysdba)
+{
+    // The server (user firebird) made the file, not an engine inside this process.
+    struct stat info {};
+    ASSERT_EQ(stat(Folder->LocalFile().c_str(), &info), 0);
+    const passwd* firebird = getpwnam("firebird");
+    ASSERT_NE(firebird, nullptr);
+    EXPECT_EQ(info.st_uid, firebird->pw_uid);
+
+    ASSERT_EQ(Db.OpenSelect("MON$PAGE_SIZE, MON$SQL_DIALECT", "MON$DATABASE", "", ""), 1);
+    TextList database(2);
+    Db.FetchFirst(database);
+    EXPECT_EQ(database, (TextList{"4096", "3"}));
+
+    TextList attachment(2);
+    ASSERT_EQ(Db.SelectFirstRow("MON$USER, MON$REMOTE_PROTOCOL", "MON$ATTACHMENTS",
+                                "MON$ATTACHMENT_ID = CURRENT_CONNECTION", attachment),
+              2);
+    EXPECT_EQ(TrimRight(attachment[0]), "SYSDBA");
+    EXPECT_EQ(attachment[1].substr(0, 3), "TCP");
+
+    // ConnectDatabase attaches over the server again.
+    ASSERT_TRUE(Db.CreateQuizQaTable());
+    Db.DisconnectDatabase();
+    ASSERT_FALSE(Db.Connected());
+    Db.ConnectDatabase();
+    ASSERT_TRUE(Db.Connected());
+    EXPECT_TRUE(Db.TableExists("QUIZQA"));
+    std::string protocol;
+    ASSERT_EQ(Db.SelectFirstValue("MON$REMOTE_PROTOCOL", "MON$ATTACHMENTS", "MON$ATTACHMENT_ID = CURRENT_CONNECTION",
+                                  protocol),
+              1);
+    EXPECT_EQ(protocol.substr(0, 3), "TCP");
+}
+
+TEST_F(OnServer, UnreachableServerFailsSilentlyAndStaysDisconnected)
+{
+    const auto folder = NewFolder();
+    // Nothing listens on port 1 of loopback: the connection is refused at once.
+    folder->ApplyWithServer("127.0.0.1/1:");
+    QuizDatabase db;
+    EXPECT_NO_THROW(db.CreateGameDatabase());
+    EXPECT_FALSE(db.Connected());
+    EXPECT_FALSE(folder->HasDatabaseFile());
+    EXPECT_NO_THROW(db.ConnectDatabase());
+    EXPECT_FALSE(db.Connected());
+    EXPECT_FALSE(db.TableExists("PLAYER"));
+    EXPECT_EQ(db.CountRows("RDB$DATABASE", ""), -1);
+}
+
+TEST_F(OnServer, SecondCreateOnTheSameDatabaseIsSilentAndKeepsItsRows)
+{
+    ASSERT_TRUE(Db.CreatePlayerTable());
+    AddPlayer("1", "'alice'", "'pw'", "3");
+    Db.DisconnectDatabase();
+
+    QuizDatabase second;
+    EXPECT_NO_THROW(second.CreateGameDatabase());
+    EXPECT_FALSE(second.Connected());
+    second.ConnectDatabase();
+    ASSERT_TRUE(second.Connected());
+    EXPECT_TRUE(second.TableExists("PLAYER"));
+    TextList row(2);
+    EXPECT_EQ(second.SelectFirstRow("PNAME, POINTS", "PLAYER", "N=1", row), 2);
+    EXPECT_EQ(row, (TextList{"alice", "3"}));
+    second.DisconnectDatabase();
+}
+
+// Two players' programs: each its own QuizDatabase with its own connection.
+class TwoPrograms : public ServerDatabaseTest {
+protected:
+    void SetUp() override
+    {
+        ServerDatabaseTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(Db.CreatePlayerTable());
+        Other.ConnectDatabase();
+        ASSERT_TRUE(Other.Connected());
+    }
+    void TearDown() override
+    {
+        Other.DisconnectDatabase();
+        ServerDatabaseTest::TearDown();
+    }
+    QuizDatabase Other;
+};
+
+TEST_F(TwoPrograms, EachSeesTheOthersCommitsAtItsNextRead)
+{
+    // A reads and keeps its read transaction; B writes meanwhile.
+    ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
+    ASSERT_TRUE(Db.ReadTransaction().Active());
+    ASSERT_TRUE(Other.InsertFields("PLAYER", 2, {"N", "PNAME"}, {"1", "'bob'"}));
+    EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
+    EXPECT_TRUE(Db.ValueExists("PLAYER", "PNAME", "", "bob"));
+
+    // And the other way round, with every kind of read.
+    ASSERT_EQ(Other.CountRows("PLAYER", ""), 1);
+    ASSERT_TRUE(Other.ReadTransaction().Active());
+    ASSERT_TRUE(Db.InsertFields("PLAYER", 2, {"N", "PNAME"}, {"2", "'ann'"}));
+    std::string max;
+    Other.SelectMax("PLAYER", "N", "", max);
+    EXPECT_EQ(max, "2");
+    ASSERT_TRUE(Db.UpdateText("PLAYER", "POINTS=5", "N=1"));
+    std::string points;
+    EXPECT_EQ(Other.SelectFirstValue("POINTS", "PLAYER", "N=1", points), 1);
+    EXPECT_EQ(points, "5");
+    ASSERT_TRUE(Db.DeleteRows("PLAYER", "N=2"));
+    EXPECT_EQ(Other.OpenSelect("N", "PLAYER", "", ""), 1);
+}
+
+TEST_F(TwoPrograms, AnOpenReadTransactionDoesNotBlockTheOthersWrites)
+{
+    AddPlayer("1", "'a'", "'p'", "0");
+    ASSERT_EQ(Db.OpenSelect("*", "PLAYER", "", ""), 1);
+    ASSERT_TRUE(Db.ReadTransaction().Active());
+    EXPECT_TRUE(Other.UpdateText("PLAYER", "POINTS=9", "N=1"));
+    EXPECT_TRUE(Other.DeleteRows("PLAYER", "N=1"));
+    EXPECT_EQ(Other.CountRows("PLAYER", ""), 0);
+    EXPECT_EQ(Db.CountRows("PLAYER", ""), 0);
+}
+
+TEST_F(TwoPrograms, AWriteStartsAfreshInsteadOfInTheOldReadTransaction)
+{
+    ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
+    ASSERT_TRUE(Db.ReadTransaction().Active());
+    ASSERT_TRUE(Other.InsertFields("PLAYER", 2, {"N", "PNAME"}, {"2", "'bob'"}));
+    // In A's old read transaction B's row would not be there, and the update would hit nothing.
+    ASSERT_TRUE(Db.UpdateText("PLAYER", "POINTS=7", "N=2"));
+    EXPECT_FALSE(Db.ReadTransaction().Active());
+    std::string points;
+    EXPECT_EQ(Other.SelectFirstValue("POINTS", "PLAYER", "N=2", points), 1);
+    EXPECT_EQ(points, "7");
+}
+
+// ---------------------------------------------------------------------------
+// A connection that breaks. The database is made directly on the server; the program
+// then attaches through the relay, which the test cuts.
+
+uint16_t ServerPort(const std::string& prefix)
+{
+    // "host:" or "host/port:"
+    const size_t slash = prefix.find('/');
+    if (slash == std::string::npos) return 3050;
+    return static_cast<uint16_t>(std::stoi(prefix.substr(slash + 1)));
+}
+
+class LostConnection : public ServerDatabaseTest {
+protected:
+    void SetUp() override
+    {
+        ServerDatabaseTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(Db.CreatePlayerTable());
+        AddPlayer("1", "'alice'", "'pw'", "4");
+        Db.DisconnectDatabase();
+
+        Relay = std::make_unique<TcpRelay>(ServerPort(Server->Prefix));
+        Folder->ApplyWithServer(Relay->ServerName());
+        Db.ConnectDatabase();
+        ASSERT_TRUE(Db.Connected()) << QuizDatabase::DatabasePath();
+        ASSERT_GE(Relay->Open(), 1) << "the program did not connect through the relay";
+    }
+    void TearDown() override
+    {
+        ServerDatabaseTest::TearDown();
+        Relay.reset();
+    }
+
+    // Runs a call that must report the lost connection to its caller.
+    template <typename Call>
+    void ExpectLostConnectionError(const char* what, Call call)
+    {
+        try {
+            call();
+            ADD_FAILURE() << what << " returned normally; a DbError with LostConnection() was expected";
+        } catch (const DbError& error) {
+            EXPECT_TRUE(error.LostConnection()) << error.what();
+        }
+    }
+
+    std::unique_ptr<TcpRelay> Relay;
+};
+
+TEST_F(LostConnection, ReadWithTheLastReadTransactionStillOpenReportsIt)
+{
+    ASSERT_EQ(Db.CountRows("PLAYER", ""), 1);
+    ASSERT_TRUE(Db.ReadTransaction().Active());
+    Relay->Cut();
+    ExpectLostConnectionError("CountRows(\"PLAYER\", \"\")", [&] { Db.CountRows("PLAYER", ""); });
+    EXPECT_FALSE(Db.Connected());
+    EXPECT_FALSE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(Db.Query().IsOpen());
+}
+
+TEST_F(LostConnection, ReportedThroughEveryKindOfRead)
+{
+    ASSERT_EQ(Db.OpenSelect("PNAME", "PLAYER", "", ""), 1);
+    Relay->Cut();
+    std::string out = "stale";
+    ExpectLostConnectionError("SelectMax(\"PLAYER\", \"N\", \"\", out)", [&] { Db.SelectMax("PLAYER", "N", "", out); });
+    EXPECT_FALSE(Db.Connected());
+}
+
+TEST_F(LostConnection, AttachmentEndedByTheServerIsReportedByTheNextRead)
+{
+    // The server ends the attachment, as a server shutdown or an administrator does, while
+    // the last read's transaction is still open.
+    std::string id;
+    ASSERT_EQ(Db.SelectFirstValue("CURRENT_CONNECTION", "RDB$DATABASE", "", id), 1);
+    ASSERT_TRUE(Db.ReadTransaction().Active());
+    Folder->Apply();
+    QuizDatabase admin;
+    admin.ConnectDatabase();
+    ASSERT_TRUE(admin.Connected());
+    ASSERT_TRUE(admin.ExecSqlLines({"DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = " + id}));
+    admin.DisconnectDatabase();
+
+    ExpectLostConnectionError("CountRows(\"PLAYER\", \"\")", [&] { Db.CountRows("PLAYER", ""); });
+    EXPECT_FALSE(Db.Connected());
+    EXPECT_EQ(Db.CountRows("PLAYER", ""), -1);
+    Db.ConnectDatabase();
+    ASSERT_TRUE(Db.Connected());
+    EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
+}
+
+TEST_F(LostConnection, TableExistsReportsIt)
+{
+    Relay->Cut();
+    ExpectLostConnectionError("TableExists(\"PLAYER\")", [&] { Db.TableExists("PLAYER"); });
+    EXPECT_FALSE(Db.Connected());
+}
+
+TEST_F(LostConnection, AfterwardsEveryOperationFailsQuietlyUntilConnectSucceeds)
+{
+    ASSERT_EQ(Db.CountRows("PLAYER", ""), 1);
+    Relay->Cut();
+    ExpectLostConnectionError("CountRows(\"PLAYER\", \"\")", [&] { Db.CountRows("PLAYER", ""); });
+    ASSERT_FALSE(Db.Connected());
+
+    TextList row{"stale", "stale"};
+    std::string out = "stale";
+    EXPECT_NO_THROW({
+        EXPECT_FALSE(Db.TableExists("PLAYER"));
+        EXPECT_EQ(Db.CountRows("PLAYER", ""), -1);
+        EXPECT_EQ(Db.CountColumns("PLAYER"), -1);
+        EXPECT_FALSE(Db.ValueExists("PLAYER", "PNAME", "", "alice"));
+        Db.SelectMax("PLAYER", "N", "", out);
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(Db.SelectFirstRow("N, PNAME", "PLAYER", "", row), -1);
+        EXPECT_EQ(row, (TextList{"stale", "stale"}));
+        out = "stale";
+        EXPECT_EQ(Db.SelectFirstValue("PNAME", "PLAYER", "", out), -1);
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(Db.OpenSelect("*", "PLAYER", "", ""), 0);
+        Db.FetchFirst(row);
+        Db.FetchNext(row);
+        EXPECT_EQ(row, (TextList{"stale", "stale"}));
+        EXPECT_FALSE(Db.InsertText("PLAYER", "N", "2"));
+        EXPECT_FALSE(Db.UpdateText("PLAYER", "POINTS=0", ""));
+        EXPECT_FALSE(Db.DeleteRows("PLAYER", ""));
+        EXPECT_FALSE(Db.ExecSqlLines({"DELETE FROM PLAYER;"}));
+        EXPECT_FALSE(Db.DropTable("PLAYER"));
+        EXPECT_FALSE(Db.CreateQuizMemTable());
+    });
+    EXPECT_FALSE(Db.Connected());
+
+    // The relay now refuses connections: connecting fails quietly.
+    EXPECT_NO_THROW(Db.ConnectDatabase());
+    EXPECT_FALSE(Db.Connected());
+
+    // Straight to the server the database is there, unchanged.
+    Folder->Apply();
+    Db.ConnectDatabase();
+    ASSERT_TRUE(Db.Connected());
+    EXPECT_TRUE(Db.TableExists("PLAYER"));
+    EXPECT_FALSE(Db.TableExists("QUIZMEM"));
+    EXPECT_EQ(Db.SelectFirstRow("N, PNAME", "PLAYER", "", row), 2);
+    EXPECT_EQ(row, (TextList{"1", "alice"}));
+    EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
+}
+
+TEST_F(LostConnection, WriteFailsQuietlyAndCountsAsDisconnected)
+{
+    ASSERT_FALSE(Db.ReadTransaction().Active());
+    Relay->Cut();
+    bool written = true;
+    EXPECT_NO_THROW(written = Db.InsertText("PLAYER", "N", "2"));
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(Db.Connected());
+}
+
+TEST_F(LostConnection, FirstReadWithoutAnOpenTransactionFailsQuietlyAndCountsAsDisconnected)
+{
+    ASSERT_FALSE(Db.ReadTransaction().Active());
+    Relay->Cut();
+    int count = 0;
+    EXPECT_NO_THROW(count = Db.CountRows("PLAYER", ""));
+    EXPECT_EQ(count, -1);
+    EXPECT_FALSE(Db.Connected());
+}
+
+TEST_F(LostConnection, DisconnectAfterTheBreakIsQuiet)
+{
+    ASSERT_EQ(Db.OpenSelect("*", "PLAYER", "", ""), 1);
+    Relay->Cut();
+    EXPECT_NO_THROW(Db.DisconnectDatabase());
+    EXPECT_FALSE(Db.Connected());
+    EXPECT_FALSE(Db.Query().IsOpen());
+    EXPECT_FALSE(Db.ReadTransaction().Active());
+
+    Folder->Apply();
+    Db.ConnectDatabase();
+    ASSERT_TRUE(Db.Connected());
+    EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+#include "support/firebird_fixture.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <stdlib.h>
+
+namespace {
+
+std::string WithSlash(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder;
+}
+
+// mkdtemp on a pattern ending in XXXXXX; the name is unique even with tests in parallel.
+std::string MakeUniqueFolder(const std::string& parent, const std::string& stem)
+{
+    std::string pattern = parent + stem + "-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a folder under " + parent);
+    return pattern + "/";
+}
+
+}  // namespace
+
+std::optional<TestServer> FindTestServer()
+{
+    const char* prefix = std::getenv("QUIZGAME_TEST_SERVER");
+    const char* data = std::getenv("QUIZGAME_TEST_DATA");
+    if (!prefix || !*prefix || !data || !*data) return std::nullopt;
+    return TestServer{prefix, WithSlash(data)};
+}
+
+std::string MissingServerMessage()
+{
+    return "QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA are not set. This test needs the loopback "
+           "Firebird test server: run scripts/test, which starts it and sets both variables.";
+}
+
+std::unique_ptr<GameFolder> GameFolder::Embedded()
+{
+    const std::string temp = WithSlash(std::filesystem::temp_directory_path().string());
+    return std::unique_ptr<GameFolder>(new GameFolder("", MakeUniqueFolder(temp, "quizgame-db")));
+}
+
+std::unique_ptr<GameFolder> GameFolder::OnServer(const TestServer& server)
+{
+    std::string folder = MakeUniqueFolder(server.DataRoot, "db");
+    // The server runs as the firebird user and creates GAMES.FDB in here.
+    if (chmod(folder.c_str(), 0777) != 0) {
+        std::filesystem::remove_all(folder);
+        throw std::runtime_error("cannot open " + folder + " to the server");
+    }
+    return std::unique_ptr<GameFolder>(new GameFolder(server.Prefix, folder));
+}
+
+GameFolder::~GameFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(Folder, ignored);
+}
+
+bool GameFolder::HasDatabaseFile() const
+{
+    std::error_code ignored;
+    return std::filesystem::exists(LocalFile(), ignored);
+}
+
+void GameFolder::Apply() const { ApplyWithServer(Server); }
+
+void GameFolder::ApplyWithServer(const std::string& serverName) const
+{
+    AppSettings.ServerName = serverName;
+    AppSettings.DataFolder = Folder;
+}
+
+void GameDatabaseTest::SetUp()
+{
+    if (UsesServer()) {
+        Server = FindTestServer();
+        if (!Server) GTEST_FAIL() << MissingServerMessage();
+    }
+    Folder = NewFolder();
+    Folder->Apply();
+    Db.CreateGameDatabase();
+    ASSERT_TRUE(Db.Connected()) << "CreateGameDatabase did not connect to " << QuizDatabase::DatabasePath();
+    ASSERT_TRUE(Folder->HasDatabaseFile()) << Folder->LocalFile();
+}
+
+void GameDatabaseTest::TearDown()
+{
+    Db.DisconnectDatabase();
+    Folder.reset();
+}
+
+std::unique_ptr<GameFolder> GameDatabaseTest::NewFolder() const
+{
+    return Server ? GameFolder::OnServer(*Server) : GameFolder::Embedded();
+}
+
+void GameDatabaseTest::CreateGameTables()
+{
+    ASSERT_TRUE(Db.CreatePlayerTable());
+    ASSERT_TRUE(Db.CreateQuizQaTable());
+    ASSERT_TRUE(Db.CreateQuizMemTable());
+    ASSERT_TRUE(Db.CreateQuizAnsTable());
+}
+
+void GameDatabaseTest::AddPlayer(const std::string& n, const std::string& name, const std::string& password,
+                                 const std::string& points)
+{
+    ASSERT_TRUE(Db.InsertFields("PLAYER", 4, {"N", "PNAME", "PASWD", "POINTS"}, {n, name, password, points}))
+        << "player " << n;
+}
+
+std::vector<TextList> GameDatabaseTest::ReadRows(QuizDatabase& db, const std::string& fields,
+                                                 const std::string& table, const std::string& condition,
+                                                 const std::string& order, size_t columns, size_t limit)
+{
+    std::vector<TextList> rows;
+    const int count = db.OpenSelect(fields, table, condition, order);
+    for (int i = 0; i < count && rows.size() < limit; ++i) {
+        TextList row(columns);
+        if (i == 0)
+            db.FetchFirst(row);
+        else
+            db.FetchNext(row);
+        rows.push_back(row);
+    }
+    db.CloseSelect();
+    return rows;
+}
+
+std::string StatementText(const TextList& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}

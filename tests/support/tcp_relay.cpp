@@ -1,0 +1,188 @@
+#include "support/tcp_relay.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+
+namespace {
+
+sockaddr_in Loopback(uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// Small requests go out at once, and a peer that stops reading cannot hold the thread
+// for more than two seconds.
+void Tune(int socket)
+{
+    const int on = 1;
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    timeval limit{2, 0};
+    setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+void CloseSocket(int& socket)
+{
+    if (socket < 0) return;
+    shutdown(socket, SHUT_RDWR);
+    close(socket);
+    socket = -1;
+}
+
+}  // namespace
+
+TcpRelay::TcpRelay(uint16_t targetPort) : TargetPort(targetPort)
+{
+    Listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (Listener < 0) throw std::runtime_error("relay: cannot create a socket");
+    sockaddr_in address = Loopback(0);
+    if (bind(Listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(Listener, 16) != 0) {
+        CloseSocket(Listener);
+        throw std::runtime_error("relay: cannot listen on 127.0.0.1");
+    }
+    socklen_t length = sizeof address;
+    getsockname(Listener, reinterpret_cast<sockaddr*>(&address), &length);
+    ListenPort = ntohs(address.sin_port);
+
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_NONBLOCK | O_CLOEXEC) != 0) {
+        CloseSocket(Listener);
+        throw std::runtime_error("relay: cannot create its wake-up pipe");
+    }
+    WakeRead = pipeEnds[0];
+    WakeWrite = pipeEnds[1];
+    Worker = std::thread([this] { Run(); });
+}
+
+TcpRelay::~TcpRelay()
+{
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        StopRequested = true;
+    }
+    Wake();
+    if (Worker.joinable()) Worker.join();
+    CloseAll();
+    CloseSocket(Listener);
+    close(WakeRead);
+    close(WakeWrite);
+}
+
+void TcpRelay::Cut()
+{
+    std::unique_lock<std::mutex> guard(Lock);
+    CutRequested = true;
+    Wake();
+    if (!Done.wait_for(guard, std::chrono::seconds(5), [this] { return CutDone; }))
+        throw std::runtime_error("relay: the relay thread did not cut the connections");
+}
+
+void TcpRelay::Wake()
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = write(WakeWrite, &byte, 1);
+}
+
+void TcpRelay::Run()
+{
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(Lock);
+            if (StopRequested) return;
+            if (CutRequested && !CutDone) {
+                CloseAll();
+                CloseSocket(Listener);
+                CutDone = true;
+                Done.notify_all();
+            }
+        }
+
+        std::vector<pollfd> watched;
+        watched.push_back({WakeRead, POLLIN, 0});
+        if (Listener >= 0) watched.push_back({Listener, POLLIN, 0});
+        const size_t firstPair = watched.size();
+        for (const Pair& pair : Pairs) {
+            watched.push_back({pair.Client, POLLIN, 0});
+            watched.push_back({pair.Server, POLLIN, 0});
+        }
+        const int ready = poll(watched.data(), watched.size(), 100);
+        if (ready < 0 && errno != EINTR) return;
+        if (ready <= 0) continue;
+
+        if (watched[0].revents) {
+            char drain[64];
+            while (read(WakeRead, drain, sizeof drain) > 0) {
+            }
+        }
+        if (Listener >= 0 && watched[1].revents & POLLIN) AcceptOne();
+        for (size_t i = 0; i < Pairs.size() && firstPair + 2 * i + 1 < watched.size(); ++i) {
+            Pair& pair = Pairs[i];
+            const short fromClient = watched[firstPair + 2 * i].revents;
+            const short fromServer = watched[firstPair + 2 * i + 1].revents;
+            bool alive = true;
+            if (fromClient) alive = Forward(pair.Client, pair.Server);
+            if (alive && fromServer) alive = Forward(pair.Server, pair.Client);
+            if (!alive) ClosePair(pair);
+        }
+        Pairs.erase(std::remove_if(Pairs.begin(), Pairs.end(), [](const Pair& p) { return p.Client < 0; }),
+                    Pairs.end());
+    }
+}
+
+void TcpRelay::AcceptOne()
+{
+    int client = accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client < 0) return;
+    ++AcceptedCount;
+    int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in target = Loopback(TargetPort);
+    if (server < 0 || connect(server, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
+        CloseSocket(server);
+        CloseSocket(client);
+        return;
+    }
+    Tune(client);
+    Tune(server);
+    Pairs.push_back({client, server});
+    ++OpenCount;
+}
+
+bool TcpRelay::Forward(int from, int to)
+{
+    char buffer[65536];
+    const ssize_t got = recv(from, buffer, sizeof buffer, 0);
+    if (got <= 0) return false;
+    for (ssize_t sent = 0; sent < got;) {
+        const ssize_t n = send(to, buffer + sent, static_cast<size_t>(got - sent), MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        sent += n;
+    }
+    return true;
+}
+
+void TcpRelay::ClosePair(Pair& pair)
+{
+    if (pair.Client < 0) return;
+    CloseSocket(pair.Client);
+    CloseSocket(pair.Server);
+    --OpenCount;
+}
+
+void TcpRelay::CloseAll()
+{
+    for (Pair& pair : Pairs) ClosePair(pair);
+    Pairs.clear();
+}
