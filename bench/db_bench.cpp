@@ -1,0 +1,281 @@
+// Times the database helpers that one tick of a game is made of, on the embedded engine
+// and on the loopback test server, and prints median and p99 per operation.
+//
+//   db_bench [ITERATIONS]        (default 1000, after a warm-up of 50)
+//
+// The server back end uses QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA, as printed by
+// scripts/firebird-test-server; without them only the embedded engine is measured.
+// Each back end gets a fresh database in a folder of its own, removed at the end.
+#include "app/unitv.h"
+#include "db/quiz_database.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int Members = 10;
+constexpr int WarmUpIterations = 50;
+
+// The member list as the game reads it, and the count and the write of one tick.
+const char* const JoinFields = "PLAYER.PNAME,QUIZMEM.OK,QUIZMEM.GP";
+const char* const JoinTables = "QUIZMEM,PLAYER";
+const char* const JoinCondition = "QUIZMEM.MN=PLAYER.N";
+const char* const JoinOrder = "QUIZMEM.N";
+
+struct Figures {
+    double Median = 0;
+    double P99 = 0;
+    double Min = 0;
+    double Max = 0;
+};
+
+// All in milliseconds. p99 is the nearest-rank percentile.
+Figures Summarise(std::vector<double> samples)
+{
+    Figures f;
+    if (samples.empty()) return f;
+    std::sort(samples.begin(), samples.end());
+    const size_t n = samples.size();
+    f.Median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+    const auto rank = static_cast<size_t>(std::ceil(0.99 * static_cast<double>(n)));
+    f.P99 = samples[std::clamp<size_t>(rank, 1, n) - 1];
+    f.Min = samples.front();
+    f.Max = samples.back();
+    return f;
+}
+
+struct Result {
+    std::string Name;
+    Figures Time;
+    int Wrong = 0;  // iterations whose helper gave a wrong answer
+};
+
+// Runs op for the warm-up, then times each of iterations calls. op returns whether the
+// helper's answer was right; that check is a few string compares inside the timed part.
+template <typename Op>
+Result Measure(const std::string& name, int iterations, Op op)
+{
+    Result result{name, {}, 0};
+    for (int i = 0; i < WarmUpIterations; ++i)
+        if (!op()) ++result.Wrong;
+    std::vector<double> samples;
+    samples.reserve(static_cast<size_t>(iterations));
+    for (int i = 0; i < iterations; ++i) {
+        const auto start = Clock::now();
+        const bool right = op();
+        const auto stop = Clock::now();
+        samples.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
+        if (!right) ++result.Wrong;
+    }
+    result.Time = Summarise(std::move(samples));
+    return result;
+}
+
+std::string CpuModel()
+{
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line))
+        if (line.rfind("model name", 0) == 0) {
+            const size_t colon = line.find(':');
+            return colon == std::string::npos ? line : line.substr(colon + 2);
+        }
+    return "unknown";
+}
+
+// A fresh folder "<parent>quizgame-bench.XXXXXX/", removed with its contents on destruction.
+class BenchFolder {
+public:
+    BenchFolder(const std::string& parent, bool openToAll)
+    {
+        std::string pattern = parent + "quizgame-bench.XXXXXX";
+        if (!mkdtemp(pattern.data())) return;
+        // The server runs as its own user and must be able to create the database here.
+        if (openToAll && chmod(pattern.c_str(), 0777) != 0) {
+            std::filesystem::remove(pattern);
+            return;
+        }
+        Folder = pattern + "/";
+    }
+    ~BenchFolder()
+    {
+        if (Folder.empty()) return;
+        std::error_code ignored;
+        std::filesystem::remove_all(Folder, ignored);
+    }
+    BenchFolder(const BenchFolder&) = delete;
+    BenchFolder& operator=(const BenchFolder&) = delete;
+
+    bool Made() const { return !Folder.empty(); }
+    const std::string& Path() const { return Folder; }
+
+private:
+    std::string Folder;
+};
+
+bool Fill(QuizDatabase& db)
+{
+    if (!db.CreatePlayerTable() || !db.CreateQuizMemTable()) {
+        std::printf("  could not create the PLAYER and QUIZMEM tables\n");
+        return false;
+    }
+    for (int n = 1; n <= Members; ++n) {
+        const std::string k = std::to_string(n);
+        if (!db.InsertText("PLAYER", "N,PNAME,PASWD,POINTS", k + ",'player" + k + "','12345678',0") ||
+            !db.InsertText("QUIZMEM", "N,MN,OK,GP", k + "," + k + ",0,0")) {
+            std::printf("  could not insert row %d\n", n);
+            return false;
+        }
+    }
+    return true;
+}
+
+void PrintTable(const std::vector<Result>& results)
+{
+    std::printf("  %-46s %10s %10s %10s %10s  %s\n", "operation", "median ms", "p99 ms", "min ms", "max ms", "wrong");
+    for (const Result& r : results)
+        std::printf("  %-46s %10.3f %10.3f %10.3f %10.3f  %d\n", r.Name.c_str(), r.Time.Median, r.Time.P99, r.Time.Min,
+                    r.Time.Max, r.Wrong);
+}
+
+// Measures one back end; false when it could not be set up or a helper answered wrongly.
+bool RunBackEnd(const std::string& label, const std::string& server, const std::string& parent, bool openToAll,
+                int iterations)
+{
+    std::printf("\n%s\n", label.c_str());
+    BenchFolder folder(parent, openToAll);
+    if (!folder.Made()) {
+        std::printf("  could not make a folder in %s\n", parent.c_str());
+        return false;
+    }
+    AppSettings.ServerName = server;
+    AppSettings.DataFolder = folder.Path();
+    std::printf("  database %s\n", QuizDatabase::DatabasePath().c_str());
+
+    QuizDatabase db;
+    try {
+        db.CreateGameDatabase();
+        if (!db.Connected()) {
+            std::printf("  could not create the database\n");
+            return false;
+        }
+        if (!Fill(db)) {
+            db.DisconnectDatabase();
+            return false;
+        }
+        std::string forcedWrites;
+        db.SelectFirstValue("MON$FORCED_WRITES", "MON$DATABASE", "", forcedWrites);
+        std::printf("  forced writes: %s\n", forcedWrites == "1" ? "on" : forcedWrites == "0" ? "off" : "unknown");
+
+        std::vector<std::string> names;
+        for (int n = 1; n <= Members; ++n) names.push_back("player" + std::to_string(n));
+
+        // One member-list read: the join, every row fetched, the cursor closed.
+        TextList row(3);
+        const auto joinRead = [&] {
+            const int count = db.OpenSelect(JoinFields, JoinTables, JoinCondition, JoinOrder);
+            bool right = count == Members;
+            if (count > 0) {
+                db.FetchFirst(row);
+                right = right && row[0] == names[0];
+                for (int i = 1; i < count; ++i) {
+                    db.FetchNext(row);
+                    right = right && i < Members && row[0] == names[static_cast<size_t>(i)];
+                }
+            }
+            db.CloseSelect();
+            return right;
+        };
+        const auto count = [&] { return db.CountRows("QUIZMEM", "") == Members; };
+        const auto write = [&] { return db.UpdateText("QUIZMEM", "OK=1", "N=3"); };
+        const auto floorRead = [&] {
+            const int rows = db.OpenSelect("1", "RDB$DATABASE", "", "");
+            db.CloseSelect();
+            return rows == 1;
+        };
+
+        std::vector<Result> results;
+        results.push_back(Measure("CountRows(QUIZMEM), 10 rows", iterations, count));
+        results.push_back(Measure("member list: OpenSelect join + fetch + close", iterations, joinRead));
+        results.push_back(Measure("UpdateText(QUIZMEM, OK=1, N=3), committed", iterations, write));
+        results.push_back(Measure("game tick: join read + CountRows + UpdateText", iterations,
+                                  [&] {
+                                      const bool read = joinRead();
+                                      const bool counted = count();
+                                      const bool wrote = write();
+                                      return read && counted && wrote;
+                                  }));
+        results.push_back(Measure("for comparison: 1-row read of RDB$DATABASE", iterations, floorRead));
+
+        std::string ok;
+        const bool written = db.SelectFirstValue("OK", "QUIZMEM", "N=3", ok) == 1 && ok == "1";
+        if (!written) std::printf("  the write did not stick: QUIZMEM.OK of N=3 reads '%s'\n", ok.c_str());
+
+        db.DisconnectDatabase();
+        PrintTable(results);
+        const bool right = written && std::all_of(results.begin(), results.end(), [](const Result& r) { return r.Wrong == 0; });
+        if (!right) std::printf("  SOME HELPERS ANSWERED WRONGLY (see the wrong column)\n");
+        return right;
+    } catch (const DbError& error) {
+        std::printf("  the connection broke: %s\n", error.what());
+        return false;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int iterations = 1000;
+    if (argc > 1) {
+        iterations = std::atoi(argv[1]);
+        if (iterations < 1) {
+            std::fprintf(stderr, "usage: %s [ITERATIONS]\n", argv[0]);
+            return 2;
+        }
+    }
+    // The embedded engine's default lock folder is writable only by the firebird user.
+    std::string lockFolder;
+    if (geteuid() != 0 && !std::getenv("FIREBIRD_LOCK")) {
+        lockFolder = (std::filesystem::temp_directory_path() / "quizgame-bench-lock").string();
+        std::filesystem::create_directories(lockFolder);
+        setenv("FIREBIRD_LOCK", lockFolder.c_str(), 1);
+    }
+
+    char clientVersion[128] = {};
+    isc_get_client_version(clientVersion);
+    std::printf("db_bench: %d iterations per operation after %d warm-up, steady_clock\n", iterations, WarmUpIterations);
+    std::printf("machine: %u CPUs (%s); Firebird client %s\n", std::thread::hardware_concurrency(), CpuModel().c_str(),
+                clientVersion);
+
+    std::string tempParent = std::filesystem::temp_directory_path().string();
+    if (tempParent.back() != '/') tempParent += '/';
+    bool right = RunBackEnd("embedded engine", "", tempParent, false, iterations);
+
+    const char* server = std::getenv("QUIZGAME_TEST_SERVER");
+    const char* data = std::getenv("QUIZGAME_TEST_DATA");
+    if (!server || !*server || !data || !*data) {
+        std::printf("\nloopback server: skipped, QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA are not set\n"
+                    "  (run: eval \"$(bash scripts/firebird-test-server | tail -n 2)\" and export both)\n");
+    } else {
+        std::string dataParent = data;
+        if (dataParent.back() != '/') dataParent += '/';
+        right = RunBackEnd(std::string("loopback server ") + server, server, dataParent, true, iterations) && right;
+    }
+    return right ? 0 : 1;
+}
