@@ -52,3 +52,9 @@ void ApplyFormLook(QWidget* window, const QColor& background, int fontPixels)
     window->setPalette(palette);
     window->setAutoFillBackground(true);
 }
+
+void DisableInputMethod(QWidget* widget)
+{
+    widget->setAttribute(Qt::WA_InputMethodEnabled, false);
+    widget->setInputMethodHints(widget->inputMethodHints() | Qt::ImhPreferLatin | Qt::ImhNoPredictiveText);
+}

@@ -23,3 +23,6 @@ void PlaceWindow(QWidget* window, int left, int top);
 
 // Shows a modeless window, or brings it to the front when it is shown already.
 void BringToFront(QWidget* window);
+
+// Turns the input method (Japanese conversion) off for a box that takes numbers or a password.
+void DisableInputMethod(QWidget* widget);
