@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFont>
 #include <QFontDatabase>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QPalette>
 #include <QStringList>
 #include <QWidget>
@@ -57,4 +59,18 @@ void DisableInputMethod(QWidget* widget)
 {
     widget->setAttribute(Qt::WA_InputMethodEnabled, false);
     widget->setInputMethodHints(widget->inputMethodHints() | Qt::ImhPreferLatin | Qt::ImhNoPredictiveText);
+}
+
+bool PressDialogKey(QKeyEvent* event, QPushButton* defaultButton, QPushButton* cancelButton)
+{
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        defaultButton->click();
+        return true;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        cancelButton->click();
+        return true;
+    }
+    return false;
 }

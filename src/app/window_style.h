@@ -2,6 +2,8 @@
 #pragma once
 
 class QColor;
+class QKeyEvent;
+class QPushButton;
 class QWidget;
 
 // The program's font family, "ＭＳ ゴシック", is mapped to an installed Japanese Gothic face
@@ -26,3 +28,7 @@ void BringToFront(QWidget* window);
 
 // Turns the input method (Japanese conversion) off for a box that takes numbers or a password.
 void DisableInputMethod(QWidget* widget);
+
+// Enter presses the default button and Esc the cancel button, as in a dialog box (a disabled
+// button ignores the press). True when the key was one of the two.
+bool PressDialogKey(QKeyEvent* event, QPushButton* defaultButton, QPushButton* cancelButton);
