@@ -1,17 +1,67 @@
 #include "player/settings_window.h"
 
+#include "app/dialogs.h"
+#include "app/main_window.h"
+#include "app/sjis_text.h"
+#include "app/unitv.h"
 #include "app/window_style.h"
+#include "db/quiz_database.h"
 
+#include <QColor>
+#include <QKeyEvent>
+#include <QPalette>
 #include <QShowEvent>
+#include <cstdint>
 
 TForm2* Form2 = nullptr;
+
+namespace {
+
+// Statements carry their values as literals, so user text must not hold a quote.
+const char* const QuoteMessage = "引用符「'」「\"」を入力しないで下さい";
+
+// The name without the spaces and control characters (bytes up to 0x20) around it. A CP932
+// trail byte is never that low, so no double-byte character is cut; "　" (full width) stays.
+std::string TrimBlanks(const std::string& text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+    return text.substr(begin, end - begin);
+}
+
+// Neither quote byte can be the trail byte of a CP932 character, so a byte search is exact.
+bool HasQuote(const std::string& text) { return text.find_first_of("'\"") != std::string::npos; }
+
+}  // namespace
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent)
 {
     Controls.setupUi(this);
     ApplyFormLook(this, Qt::white);
+
+    // The database file name is fixed; the grey box only shows it.
+    QPalette grey = Controls.Edit3->palette();
+    grey.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));
+    Controls.Edit3->setPalette(grey);
+
+    LimitSjisBytes(Controls.Edit1, 0);
+    LimitSjisBytes(Controls.Edit2, 0);
+    LimitSjisBytes(Controls.Edit3, 0);
+    LimitSjisBytes(Controls.Edit4, 16);
+    LimitSjisBytes(Controls.Edit5, 8);
+    SetGothicFont(Controls.Edit4, 16);
+    SetGothicFont(Controls.Edit5, 16);
+    Controls.Edit5->setEchoMode(QLineEdit::Password);
+    Controls.Edit5->setStyleSheet("lineedit-password-character: 42;");  // "*"
+    DisableInputMethod(Controls.Edit5);
+
     MakeFixedSingleBorder(this);
     PlaceWindow(this, 192, 107);
+
+    connect(Controls.Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(Controls.Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
 }
 
 void TForm2::showEvent(QShowEvent* event)
@@ -20,4 +70,93 @@ void TForm2::showEvent(QShowEvent* event)
     if (!event->spontaneous()) FormShow();
 }
 
-void TForm2::FormShow() {}
+void TForm2::keyPressEvent(QKeyEvent* event)
+{
+    // Esc presses the cancel button, so that it does exactly what a click does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Controls.Button2->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TForm2::FormShow()
+{
+    SetEditText(Controls.Edit1, AppSettings.ServerName);
+    SetEditText(Controls.Edit2, AppSettings.DataFolder);
+    SetEditText(Controls.Edit3, "GAMES.FDB");
+    SetEditText(Controls.Edit4, AppSettings.PlayerName);
+    SetEditText(Controls.Edit5, AppSettings.PlayerPassword);
+    Controls.Edit1->setFocus();
+}
+
+void TForm2::Refuse(QLineEdit* box, const std::string& message)
+{
+    ShowMessage(this, message);
+    box->setFocus();
+}
+
+void TForm2::Button1Click()
+{
+    const std::string name = TrimBlanks(EditText(Controls.Edit4));
+    const std::string password = EditText(Controls.Edit5);
+    if (HasQuote(name)) return Refuse(Controls.Edit4, Sjis(QuoteMessage));
+    if (HasQuote(password)) return Refuse(Controls.Edit5, Sjis(QuoteMessage));
+    if (name.empty()) return Refuse(Controls.Edit4, Sjis("名前を入力して下さい"));
+    if (password.size() != 8) return Refuse(Controls.Edit5, Sjis("パスワードは半角8文字入力を行って下さい"));
+
+    // The new place of the database stays, whatever happens from here on.
+    AppSettings.ServerName = EditText(Controls.Edit1);
+    AppSettings.DataFolder = EditText(Controls.Edit2);
+
+    QuizDatabase& db = Form1->Database();
+    db.CreateGameDatabase();
+    db.ConnectDatabase();
+    if (!db.TableExists("PLAYER")) db.CreatePlayerTable();
+
+    if (db.ValueExists("PLAYER", "PNAME", "", name)) {
+        if (!SignIn(db, name, password)) {
+            db.DisconnectDatabase();
+            Refuse(Controls.Edit5, Sjis("パスワードが登録されているものと異なります"));
+            return;
+        }
+    } else {
+        Register(db, name, password);
+    }
+    db.DisconnectDatabase();
+    close();
+}
+
+bool TForm2::SignIn(QuizDatabase& db, const std::string& name, const std::string& password)
+{
+    const std::string condition = "PNAME='" + name + "'";
+    std::string stored;
+    db.SelectFirstValue("PASWD", "PLAYER", condition, stored);
+    if (password != stored) return false;
+
+    std::string number;
+    db.SelectFirstValue("N", "PLAYER", condition, number);
+    AppSettings.PlayerNo = TextToInt(number);
+    AppSettings.PlayerName = name;
+    AppSettings.PlayerPassword = password;
+    return true;
+}
+
+void TForm2::Register(QuizDatabase& db, const std::string& name, const std::string& password)
+{
+    std::string max;
+    db.SelectMax("PLAYER", "N", "", max);
+    // Wide enough that the number after the largest N cannot overflow; the column then refuses it.
+    const int64_t n = int64_t{TextToInt(max)} + 1;
+    const std::string values = std::to_string(n) + "," + "'" + name + "'," + "'" + password + "'," + "0";
+    if (!db.InsertText("PLAYER", "N,PNAME,PASWD,POINTS", values)) {
+        ShowMessage(this, Sjis("名前の登録が出来ませんでした。設定を確認して再度行ってみて下さい"));
+        return;
+    }
+    ShowMessage(this, Sjis("名前が登録出来ました。"));
+    AppSettings.PlayerNo = static_cast<int32_t>(n);
+    AppSettings.PlayerName = name;
+    AppSettings.PlayerPassword = password;
+}
+
+void TForm2::Button2Click() { close(); }

@@ -1,9 +1,15 @@
-// TForm2, the database settings and player registration window (modal).
+// TForm2, the database settings and player registration window (modal). It stores where the
+// database lives and registers the player, or signs in one registered already, working on a
+// connection of its own that it opens and closes again.
 #pragma once
 
 #include "ui_settings_window.h"
 
 #include <QDialog>
+#include <string>
+
+class QLineEdit;
+class QuizDatabase;
 
 class TForm2 : public QDialog {
     Q_OBJECT
@@ -13,10 +19,24 @@ public:
 
     Ui::TForm2 Controls;
 
+    // Fills the boxes from AppSettings.
     void FormShow();
+    // OK: checks the boxes, stores the server and folder, then signs in or registers the player.
+    void Button1Click();
+    // Cancel: closes; what an earlier OK stored stays.
+    void Button2Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // Shows the message and puts the focus on the box the user has to correct.
+    void Refuse(QLineEdit* box, const std::string& message);
+    // A registered name: true when the password matches and the player fields were taken over.
+    bool SignIn(QuizDatabase& db, const std::string& name, const std::string& password);
+    // A new name: inserts the player with the next free number and says how it went.
+    void Register(QuizDatabase& db, const std::string& name, const std::string& password);
 };
 
 extern TForm2* Form2;
