@@ -1,6 +1,8 @@
-// TForm4, the Q&A edit window (modeless).
+// TForm4, the Q&A edit window (modeless): fetches one QUIZQA row by its number into the ten
+// boxes and writes the boxes back to the row with the number in Edit1.
 #pragma once
 
+#include "qa/qa_values.h"
 #include "ui_edit_window.h"
 
 #include <QWidget>
@@ -14,9 +16,18 @@ public:
     Ui::TForm4 Controls;
 
     void FormShow();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Enter presses the save button, Esc the close button.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QaBoxes Boxes() const;
 };
 
 extern TForm4* Form4;

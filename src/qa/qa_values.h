@@ -1,0 +1,36 @@
+// The ten boxes of the Q&A entry and edit windows, and the rules by which their texts become
+// the column values of one QUIZQA row. Both windows write through this code.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLineEdit;
+
+// Edit1 to Edit10 of either window: N, SN, Q1 to Q4, ANS, AN1 to AN3.
+using QaBoxes = std::array<QLineEdit*, 10>;
+
+// Gives each box the byte limit of its column, and turns the input method off for the two
+// number boxes.
+void PrepareQaBoxes(const QaBoxes& boxes);
+// Empties all ten boxes.
+void ClearQaBoxes(const QaBoxes& boxes);
+
+// "N", "SN", "Q1", "Q2", "Q3", "Q4", "ANS", "AN1", "AN2", "AN3": the columns both windows write.
+const std::vector<std::string>& QaColumnNames();
+
+// The values for those columns as SQL literals: the number and TextToInt of the sort text as
+// bare decimals, then the eight question and answer texts (CP932, exactly as typed) each in
+// single quotes, or NULL when empty. Nothing when any of the eight holds ' or ", since the
+// text goes into the statement unescaped.
+std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const std::string& sortText,
+                                                       const std::array<std::string, 8>& texts);
+// The same from the boxes themselves; the number replaces what Edit1 holds.
+std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const QaBoxes& boxes);
+
+// What the windows say when the number or a quote is refused (CP932).
+std::string QaNumberMessage();
+std::string QaQuoteMessage();
