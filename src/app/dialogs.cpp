@@ -84,3 +84,5 @@ void ShowMessage(QWidget* parent, const std::string& text) { CurrentDialogs().Me
 bool ConfirmYes(QWidget* parent, const std::string& text) { return CurrentDialogs().Confirm(parent, text); }
 
 std::string ApplicationTitle() { return Sjis("t803－クイズゲーム"); }
+
+std::string QuoteMessage() { return Sjis("引用符「'」「\"」を入力しないで下さい"); }

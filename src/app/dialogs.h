@@ -33,5 +33,8 @@ void SetDialogs(Dialogs* dialogs);
 void ShowMessage(QWidget* parent, const std::string& text);
 bool ConfirmYes(QWidget* parent, const std::string& text);
 
+// What every window says when user text holds a quote (CP932).
+std::string QuoteMessage();
+
 // The application title, the caption of every plain message box.
 std::string ApplicationTitle();

@@ -141,6 +141,18 @@ std::string LeftSjis(const std::string& text, int32_t n)
     return result;
 }
 
+std::string TrimBlanks(const std::string& text)
+{
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && blank(text[begin])) ++begin;
+    while (end > begin && blank(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+bool HasQuote(const std::string& text) { return text.find_first_of("'\"") != std::string::npos; }
+
 uint32_t TickCountMs()
 {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();

@@ -30,6 +30,14 @@ std::string FloatToText(double value);
 // The longest leading part of at most |n| bytes that does not split a double-byte character.
 std::string LeftSjis(const std::string& text, int32_t n);
 
+// The text without its leading and trailing bytes up to 0x20 (blanks and control bytes). A CP932
+// trail byte is never that low, so no double-byte character is cut; "　" (full width) stays.
+std::string TrimBlanks(const std::string& text);
+
+// Statements carry their values as literals, so user text must hold neither ' nor ". Neither
+// byte can be the trail byte of a CP932 character, so a byte search is exact.
+bool HasQuote(const std::string& text);
+
 // Blocks the calling thread for at least n ms without processing events.
 void DelayMs(uint32_t n);
 

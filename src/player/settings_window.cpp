@@ -15,27 +15,6 @@
 
 TForm2* Form2 = nullptr;
 
-namespace {
-
-// Statements carry their values as literals, so user text must not hold a quote.
-const char* const QuoteMessage = "引用符「'」「\"」を入力しないで下さい";
-
-// The name without the spaces and control characters (bytes up to 0x20) around it. A CP932
-// trail byte is never that low, so no double-byte character is cut; "　" (full width) stays.
-std::string TrimBlanks(const std::string& text)
-{
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
-    return text.substr(begin, end - begin);
-}
-
-// Neither quote byte can be the trail byte of a CP932 character, so a byte search is exact.
-bool HasQuote(const std::string& text) { return text.find_first_of("'\"") != std::string::npos; }
-
-}  // namespace
-
 TForm2::TForm2(QWidget* parent) : QDialog(parent)
 {
     Controls.setupUi(this);
@@ -100,8 +79,8 @@ void TForm2::Button1Click()
 {
     const std::string name = TrimBlanks(EditText(Controls.Edit4));
     const std::string password = EditText(Controls.Edit5);
-    if (HasQuote(name)) return Refuse(Controls.Edit4, Sjis(QuoteMessage));
-    if (HasQuote(password)) return Refuse(Controls.Edit5, Sjis(QuoteMessage));
+    if (HasQuote(name)) return Refuse(Controls.Edit4, QuoteMessage());
+    if (HasQuote(password)) return Refuse(Controls.Edit5, QuoteMessage());
     if (name.empty()) return Refuse(Controls.Edit4, Sjis("名前を入力して下さい"));
     if (password.size() != 8) return Refuse(Controls.Edit5, Sjis("パスワードは半角8文字入力を行って下さい"));
 

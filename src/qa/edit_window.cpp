@@ -93,7 +93,7 @@ void TForm4::Button1Click()
     }
     const auto values = QaColumnValues(number, Boxes());
     if (!values) {
-        ShowMessage(this, QaQuoteMessage());
+        ShowMessage(this, QuoteMessage());
         Controls.Edit3->setFocus();
         return;
     }

@@ -12,21 +12,6 @@
 
 TForm3* Form3 = nullptr;
 
-namespace {
-
-// The text without its leading and trailing bytes up to 0x20 (blanks and control bytes).
-std::string TrimBlanks(const std::string& text)
-{
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && blank(text[begin])) ++begin;
-    while (end > begin && blank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-}  // namespace
-
 TForm3::TForm3(QWidget* parent) : QWidget(parent)
 {
     Controls.setupUi(this);
@@ -100,7 +85,7 @@ void TForm3::Button1Click()
     }
     const auto values = QaColumnValues(number, Boxes());
     if (!values) {
-        ShowMessage(this, QaQuoteMessage());
+        ShowMessage(this, QuoteMessage());
         Controls.Edit3->setFocus();
         return;
     }

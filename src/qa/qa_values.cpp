@@ -36,7 +36,7 @@ std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const std
 {
     // CP932 trail bytes start at 0x40, so a byte search finds only real quote characters.
     for (const std::string& text : texts)
-        if (text.find_first_of("'\"") != std::string::npos) return std::nullopt;
+        if (HasQuote(text)) return std::nullopt;
 
     std::vector<std::string> values = {std::to_string(number), std::to_string(TextToInt(sortText))};
     for (const std::string& text : texts) values.push_back(text.empty() ? "NULL" : "'" + text + "'");
@@ -52,4 +52,3 @@ std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const QaB
 
 std::string QaNumberMessage() { return Sjis("登録番号は1以上の整数で入力して下さい"); }
 
-std::string QaQuoteMessage() { return Sjis("引用符「'」「\"」を入力しないで下さい"); }

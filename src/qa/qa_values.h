@@ -31,6 +31,5 @@ std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const std
 // The same from the boxes themselves; the number replaces what Edit1 holds.
 std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const QaBoxes& boxes);
 
-// What the windows say when the number or a quote is refused (CP932).
+// What the windows say when the number is refused (CP932).
 std::string QaNumberMessage();
-std::string QaQuoteMessage();

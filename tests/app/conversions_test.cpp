@@ -123,3 +123,25 @@ TEST(DelayMs, BlocksForAtLeastTheGivenTime)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TrimBlanks, RemovesBytesUpToSpaceAroundTheTextOnly)
+{
+    EXPECT_EQ(TrimBlanks(" \t\x1F name \r\n"), "name");
+    EXPECT_EQ(TrimBlanks("a b"), "a b");
+    EXPECT_EQ(TrimBlanks("   "), "");
+    EXPECT_EQ(TrimBlanks(""), "");
+    // The full-width blank and double-byte text stay whole.
+    EXPECT_EQ(TrimBlanks(" \x81\x40\x8B\xE2 "), "\x81\x40\x8B\xE2");
+}
+
+TEST(HasQuote, FindsEitherQuoteButNoDoubleByteTrail)
+{
+    EXPECT_TRUE(HasQuote("it's"));
+    EXPECT_TRUE(HasQuote("say \"hi\""));
+    EXPECT_FALSE(HasQuote("\x81\x66\x81\x68"));  // the full-width quotes ’ ”
+    EXPECT_FALSE(HasQuote(""));
+}
+
+}  // namespace
