@@ -144,9 +144,10 @@ void QuizQuery::Last()
     Current = Rows.empty() ? 0 : Rows.size() - 1;
 }
 
-void QuizQuery::MoveBy(int distance)
+int QuizQuery::MoveBy(int distance)
 {
-    if (!Opened || Rows.empty()) return;
+    if (!Opened || Rows.empty()) return 0;
+    const size_t from = Current;
     if (distance >= 0) {
         const size_t target = Current + static_cast<size_t>(distance);
         FetchTo(target);
@@ -156,6 +157,7 @@ void QuizQuery::MoveBy(int distance)
         Current = back > Current ? 0 : Current - back;
     }
     AtEnd = false;
+    return static_cast<int>(static_cast<int64_t>(Current) - static_cast<int64_t>(from));
 }
 
 // ---- QuizDatabase: connection ----
@@ -289,6 +291,12 @@ bool QuizDatabase::OpenRead(const TextList& lines)
         if (rolledBack && error.LostConnection()) throw;
         return false;
     }
+}
+
+bool QuizDatabase::OpenOwnSelect(const TextList& lines)
+{
+    if (!Connected()) return false;
+    return OpenRead(lines);
 }
 
 bool QuizDatabase::ExecSqlLines(const TextList& lines)

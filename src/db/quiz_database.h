@@ -39,8 +39,10 @@ public:
     void First();
     void Next();
     void Last();
-    // Moves by distance rows, stopping on the first or the last row.
-    void MoveBy(int distance);
+    // Moves by distance rows, stopping on the first or the last row. Returns the rows actually
+    // moved (negative backwards): a forward move that ran past the last row returns less than
+    // distance.
+    int MoveBy(int distance);
     // Rows fetched so far; after Last, all rows of the result.
     int RecordCount() const { return static_cast<int>(Rows.size()); }
 
@@ -107,6 +109,12 @@ public:
 
     // Whether each column of the open cursor holds text (false: a number), for the import.
     std::vector<bool> FieldIsText();
+
+    // The list window's own paged SELECT: the read cycle from its roll-back to the open cursor,
+    // which stays open on its first row for the caller to move on and read (Query()). False
+    // when not connected or the statement fails (the error is absorbed; a broken connection
+    // after a roll-back is passed on, as by every read).
+    bool OpenOwnSelect(const TextList& lines);
 
     // The statement object and transaction, for the list window's own paged SELECT.
     QuizQuery& Query() { return IBQuery1; }
