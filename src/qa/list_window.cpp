@@ -1,11 +1,52 @@
 #include "qa/list_window.h"
 
+#include "app/main_window.h"
+#include "app/sjis_text.h"
 #include "app/window_style.h"
 
 #include <QColor>
+#include <QEvent>
+#include <QHeaderView>
 #include <QShowEvent>
+#include <QStringList>
+#include <QTableWidgetItem>
+#include <array>
 
 TForm5* Form5 = nullptr;
+
+namespace {
+
+constexpr int GridColumns = 10;  // N, SN, Q1..Q4, ANS, AN1..AN3; ANN is not shown
+
+// Header row texts; the blank ones are a full-width space each.
+const std::array<const char*, GridColumns> HeaderTexts = {"N", "SN", "質問", "　", "　", "　",
+                                                          "正解答え", "不正解", "　", "　"};
+
+// ORDER BY lists by the index of ComboBox1's items.
+const std::array<const char*, 8> OrderTexts = {"N",   "N DESC",   "SN",  "SN DESC",
+                                               "Q1,Q2", "Q1 DESC,Q2 DESC", "ANS", "ANS DESC"};
+
+// The filtered text by the index of ComboBox2's items (0: no filter). A missing question line
+// or wrong answer is stored as NULL, and a concatenation with NULL is NULL, so every piece
+// counts as empty text; otherwise a question held in Q1 alone could never be found.
+const std::array<const char*, 4> FilterTexts = {
+    "", "(COALESCE(Q1,'') || COALESCE(Q2,'') || COALESCE(Q3,'') || COALESCE(Q4,''))", "ANS",
+    "(COALESCE(AN1,'') || COALESCE(AN2,'') || COALESCE(AN3,''))"};
+
+// The filter text inside a quoted literal: each single quote doubled, so the text the user
+// typed stays one literal whatever it holds. % and _ keep their meaning as LIKE wildcards.
+// A quote byte is never the second byte of a double-byte CP932 character.
+std::string QuotedLikeText(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out;
+}
+
+}  // namespace
 
 TForm5::TForm5(QWidget* parent) : QWidget(parent)
 {
@@ -13,6 +54,23 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent)
     setWindowFlag(Qt::Window);
     ApplyFormLook(this, QColor(0xA6, 0xCA, 0xF0));
     PlaceWindow(this, 192, 107);
+
+    QPalette panel = Controls.Panel1->palette();
+    panel.setColor(QPalette::Window, QColor(0xC8, 0xE4, 0xFF));
+    Controls.Panel1->setPalette(panel);
+    Controls.Panel1->setAutoFillBackground(true);
+
+    LimitSjisBytes(Controls.Edit1, 0);
+    Controls.Edit1->installEventFilter(this);
+    Controls.StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+
+    connect(Controls.Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    connect(Controls.Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
+    connect(Controls.Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
+    connect(Controls.Button4, &QPushButton::clicked, this, &TForm5::Button4Click);
+    // activated: only the user's pick, not the selection that FormShow sets.
+    connect(Controls.ComboBox1, &QComboBox::activated, this, &TForm5::ComboBox1Select);
+    connect(Controls.ComboBox2, &QComboBox::activated, this, &TForm5::ComboBox2Select);
 }
 
 void TForm5::showEvent(QShowEvent* event)
@@ -21,4 +79,135 @@ void TForm5::showEvent(QShowEvent* event)
     if (!event->spontaneous()) FormShow();
 }
 
-void TForm5::FormShow() {}
+bool TForm5::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Controls.Edit1 && event->type() == QEvent::MouseButtonDblClick) ComboBox2Select();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm5::FormShow()
+{
+    PageSize = 100;
+    PageStart = 1;
+    NextPageStart = 0;
+    WhereText.clear();
+    OrderText = "N";
+
+    Controls.ComboBox1->setCurrentIndex(0);
+    Controls.ComboBox2->setCurrentIndex(0);
+
+    QTableWidget* grid = Controls.StringGrid1;
+    QStringList headers;
+    for (const char* text : HeaderTexts) headers << QString::fromUtf8(text);
+    grid->setHorizontalHeaderLabels(headers);
+    grid->setRowCount(PageSize);  // the header row is the horizontal header
+
+    ClearGrid();
+    SetButtonsEnabled(true);
+
+    QuizDatabase& db = Form1->Database();
+    if (!db.Connected()) {
+        SetButtonsEnabled(false);
+    } else if (db.TableExists("QUIZQA")) {
+        Button1Click();
+    } else if (db.CreateQuizQaTable()) {
+        // The new table's empty first page counts as loaded, so that the next page starts at
+        // row 1 and not before it.
+        NextPageStart = PageStart;
+    } else {
+        SetButtonsEnabled(false);
+    }
+    Controls.ComboBox1->setFocus();
+}
+
+void TForm5::SetButtonsEnabled(bool enabled)
+{
+    for (QPushButton* button : {Controls.Button1, Controls.Button2, Controls.Button3, Controls.Button4})
+        button->setEnabled(enabled);
+}
+
+void TForm5::ClearGrid() { Controls.StringGrid1->clearContents(); }
+
+void TForm5::LoadPage()
+{
+    QuizDatabase& db = Form1->Database();
+    TextList lines = {"SELECT * FROM QUIZQA"};
+    if (!WhereText.empty()) lines.push_back("  WHERE " + WhereText);
+    lines.push_back("  ORDER BY " + OrderText + ";");
+
+    QTableWidget* grid = Controls.StringGrid1;
+    int row = 1;
+    if (db.OpenOwnSelect(lines)) {
+        QuizQuery& query = db.Query();
+        try {
+            // A skip that runs past the last row leaves the cursor at its end: an empty page.
+            const int skip = PageStart - 1;
+            bool atEnd = query.Eof();
+            if (skip > 0 && !atEnd) atEnd = query.MoveBy(skip) < skip;
+            while (!atEnd) {
+                for (int column = 0; column < GridColumns; ++column) {
+                    auto* item = new QTableWidgetItem(ToQt(query.Field(column)));
+                    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+                    grid->setItem(row - 1, column, item);
+                }
+                ++row;
+                if (row > PageSize) break;
+                query.Next();
+                atEnd = query.Eof();
+            }
+        } catch (const DbError&) {
+            // The page ends where the error struck; the rows shown so far stay. A broken
+            // connection is reported by the roll-back that starts the next read.
+        }
+    }
+    db.CloseSelect();  // the read transaction stays active until the next read or write
+    NextPageStart = PageStart + row - 1;
+}
+
+void TForm5::Button1Click()
+{
+    ClearGrid();
+    PageStart = 1;
+    LoadPage();
+}
+
+void TForm5::Button2Click()
+{
+    ClearGrid();
+    if (PageStart > 1) {
+        PageStart -= PageSize;
+        if (PageStart < 1) PageStart = 1;
+    }
+    LoadPage();
+}
+
+void TForm5::Button3Click()
+{
+    ClearGrid();
+    PageStart = NextPageStart;
+    LoadPage();
+}
+
+void TForm5::Button4Click()
+{
+    ClearGrid();
+    LoadPage();
+}
+
+void TForm5::ComboBox1Select(int index)
+{
+    if (index < 0 || index >= static_cast<int>(OrderTexts.size())) return;
+    OrderText = OrderTexts[static_cast<size_t>(index)];
+    Button1Click();
+}
+
+void TForm5::ComboBox2Select()
+{
+    int index = Controls.ComboBox2->currentIndex();
+    if (index < 0 || index >= static_cast<int>(FilterTexts.size())) return;
+    const std::string text = EditText(Controls.Edit1);
+    if (text.empty()) index = 0;
+    WhereText = FilterTexts[static_cast<size_t>(index)];
+    if (!WhereText.empty()) WhereText += " LIKE '%" + QuotedLikeText(text) + "%'";
+    Button1Click();
+}
