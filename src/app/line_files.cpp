@@ -54,27 +54,61 @@ LinesRead ReadLines(const std::string& path, size_t maxLines)
 
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines)
 {
-    std::string content;
-    for (const std::string& line : lines) content += line + "\r\n";
+    ReplacingFile file(path);
+    for (const std::string& line : lines) file.Write(line + "\r\n");
+    return file.Commit();
+}
 
-    // Write a new file beside the old one and rename it into place only when every byte
-    // reached the disk, so that a failed write never costs the previous file.
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) return false;
+ReplacingFile::ReplacingFile(const std::string& path) : Path(path), Temporary(path + ".XXXXXX")
+{
+    // The new file lies beside the old one, so that the rename stays within one file system.
+    Fd = mkstemp(Temporary.data());
+    if (Fd < 0) {
+        Failed = true;
+        Temporary.clear();
+        return;
+    }
     // mkstemp makes the file private; give it the mode any newly created file would get.
     const mode_t mask = umask(0);
     umask(mask);
-    bool ok = fchmod(fd, 0666 & ~mask) == 0;
-    for (size_t done = 0; ok && done < content.size();) {
-        const ssize_t written = write(fd, content.data() + done, content.size() - done);
+    Failed = fchmod(Fd, 0666 & ~mask) != 0;
+}
+
+ReplacingFile::~ReplacingFile()
+{
+    if (Fd >= 0) close(Fd);
+    if (!Temporary.empty()) unlink(Temporary.c_str());
+}
+
+bool ReplacingFile::Write(const std::string& bytes)
+{
+    if (Failed) return false;
+    Buffer += bytes;
+    if (Buffer.size() >= 64 * 1024) return Flush();
+    return true;
+}
+
+bool ReplacingFile::Flush()
+{
+    for (size_t done = 0; !Failed && done < Buffer.size();) {
+        const ssize_t written = write(Fd, Buffer.data() + done, Buffer.size() - done);
         if (written < 0 && errno == EINTR) continue;
-        ok = written > 0;
-        if (ok) done += static_cast<size_t>(written);
+        Failed = written <= 0;
+        if (!Failed) done += static_cast<size_t>(written);
     }
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temporary.c_str());
+    Buffer.clear();
+    return !Failed;
+}
+
+bool ReplacingFile::Commit()
+{
+    bool ok = !Failed && Flush() && fsync(Fd) == 0;
+    if (Fd >= 0) {
+        ok = close(Fd) == 0 && ok;
+        Fd = -1;
+    }
+    ok = ok && rename(Temporary.c_str(), Path.c_str()) == 0;
+    Failed = !ok;
+    if (ok) Temporary.clear();  // it is the file now
     return ok;
 }

@@ -1,4 +1,5 @@
-// Small text files of CP932 lines: the settings file and the window-layout file.
+// Small text files of CP932 lines: the settings file and the window-layout file; and the
+// file that replaces another only once it is complete, which they and the Q&A export share.
 #pragma once
 
 #include <string>
@@ -18,3 +19,28 @@ LinesRead ReadLines(const std::string& path, size_t maxLines);
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines);
 
 bool FileExists(const std::string& path);
+
+// A file written under a temporary name in the folder of its final name and renamed over it
+// by Commit, only once every byte reached the disk. Until then, and whenever a step fails, any
+// earlier file of that name stays as it was; the temporary file never outlives this object.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const std::string& path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // Buffered; false once anything failed (creation included), and then nothing more is written.
+    bool Write(const std::string& bytes);
+    // Writes what is buffered, syncs, closes and renames; true when the new file is in place.
+    bool Commit();
+
+private:
+    bool Flush();
+
+    std::string Path;
+    std::string Temporary;
+    int Fd = -1;
+    bool Failed = false;
+    std::string Buffer;
+};

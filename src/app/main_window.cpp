@@ -10,6 +10,7 @@
 #include "qa/edit_window.h"
 #include "qa/entry_window.h"
 #include "qa/list_window.h"
+#include "qa/text_exchange.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -41,6 +42,26 @@ const char* const InstructionLines[] = {
 // Where the first start of the program would look for the database.
 const char* const DefaultServerName = "127.0.0.1:";
 const char* const DefaultDataFolder = "C:\\data\\";
+
+// Both file dialogs of the Q&A text exchange.
+FileDialogOptions QaFileDialog() { return {Sjis("タブ区切りText File(*.txt)|*.txt"), ".txt"}; }
+
+// The extension of a path: from the last "." of its file name on, dot included; empty when
+// the file name has none.
+std::string Extension(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return path.substr(dot);
+}
+
+std::string UpperAscii(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
 
 constexpr int LayoutLineCount = 24;
 constexpr int ListColumnCount = 10;
@@ -206,9 +227,31 @@ void TForm1::Button3Click() { BringToFront(Form4); }
 
 void TForm1::Button4Click() { BringToFront(Form5); }
 
-void TForm1::Button5Click() {}
+void TForm1::Button5Click()
+{
+    if (!Db.Connected() || !Db.TableExists("QUIZQA")) return;
+    const std::optional<std::string> chosen = CurrentDialogs().SaveFile(this, QaFileDialog());
+    if (!chosen) return;
+    std::string fileName = *chosen;
+    if (Extension(fileName).empty()) fileName += ".txt";
+    ExportTableText(Db, "QUIZQA", "", "", fileName);
+}
 
-void TForm1::Button6Click() {}
+void TForm1::Button6Click()
+{
+    if (!Db.Connected()) return;
+    if (!Db.TableExists("QUIZQA")) Db.CreateQuizQaTable();
+    // None of the Q&A windows may go on showing rows that the import is about to change.
+    Form3->close();
+    Form4->close();
+    Form5->close();
+    const bool replace = ConfirmYes(this, Sjis("現在のデータを削除して新規読み込みを行いますか？") + "\r\n" +
+                                              Sjis("はい：新規　いいえ：追加"));
+    const std::optional<std::string> chosen = CurrentDialogs().OpenFile(this, QaFileDialog());
+    if (!chosen) return;
+    if (UpperAscii(Extension(*chosen)) != ".TXT") return;
+    ImportTableText(Db, "QUIZQA", *chosen, !replace, true);
+}
 
 void TForm1::Button7Click()
 {

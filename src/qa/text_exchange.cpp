@@ -1,0 +1,190 @@
+#include "qa/text_exchange.h"
+
+#include "app/line_files.h"
+#include "app/unitv.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// The most fields one line can contribute, and so the most columns an import fills.
+constexpr size_t MaxFields = 300;
+// Ctrl+Z: old editors end text files with it; everything after it is not part of the file.
+constexpr char EndOfFileMark = 0x1A;
+
+// Lines of a file of any size and any line length, read in blocks rather than all at once.
+// A line ends at LF, with or without CR before it; a CR not followed by LF is dropped.
+class LineReader {
+public:
+    explicit LineReader(std::FILE* file) : File(file), Buffer(64 * 1024) {}
+
+    // Reads the first block; false when the file cannot be read at all (a folder, say).
+    bool Readable()
+    {
+        Fill();
+        return !Error;
+    }
+
+    // The next line without its end-of-line bytes; false at the end of the file (a final
+    // CR LF gives no extra empty line) and after a read error.
+    bool ReadLine(std::string& line)
+    {
+        line.clear();
+        bool any = false;
+        for (;;) {
+            if (Pos == Size && !Fill()) return any && !Error;
+            const char* start = Buffer.data() + Pos;
+            const char* end = Buffer.data() + Size;
+            const char* p = start;
+            while (p < end && *p != '\n' && *p != '\r' && *p != EndOfFileMark) ++p;
+            line.append(start, p);
+            any = any || p > start;
+            Pos = static_cast<size_t>(p - Buffer.data());
+            if (p == end) continue;
+            ++Pos;
+            if (*p == '\n') return true;
+            if (*p == EndOfFileMark) {
+                Ended = true;
+                Pos = Size;
+                return any;
+            }
+            any = true;  // a CR on its own is dropped and the line goes on
+        }
+    }
+
+    bool Failed() const { return Error; }
+
+private:
+    bool Fill()
+    {
+        if (Ended) return false;
+        Pos = 0;
+        Size = std::fread(Buffer.data(), 1, Buffer.size(), File);
+        if (Size == 0) {
+            Ended = true;
+            Error = std::ferror(File) != 0;
+        }
+        return Size > 0;
+    }
+
+    std::FILE* File;
+    std::vector<char> Buffer;
+    size_t Pos = 0;
+    size_t Size = 0;
+    bool Ended = false;
+    bool Error = false;
+};
+
+// Every value followed by TAB, then CR LF.
+std::string FileLine(const TextList& values)
+{
+    std::string line;
+    for (const std::string& value : values) {
+        line += value;
+        line += '\t';
+    }
+    line += "\r\n";
+    return line;
+}
+
+// Field i of the line (split from the left at TAB) into slot i; slots without a field empty.
+void SplitFields(const std::string& line, TextList& slots)
+{
+    std::fill(slots.begin(), slots.end(), std::string());
+    size_t start = 0;
+    for (size_t i = 0; i < slots.size(); ++i) {
+        const size_t tab = line.find('\t', start);
+        slots[i] = line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+        if (tab == std::string::npos) break;
+        start = tab + 1;
+    }
+}
+
+// Empty text is NULL. A single quote is doubled, so that the text reaches the table as it
+// stands in the file rather than breaking the statement.
+std::string TextLiteral(const std::string& value)
+{
+    if (value.empty()) return "NULL";
+    std::string literal = "'";
+    for (char c : value) {
+        literal += c;
+        if (c == '\'') literal += '\'';
+    }
+    literal += '\'';
+    return literal;
+}
+
+// Read as a number (empty or malformed text is 0) and written in the general format.
+std::string NumberLiteral(const std::string& value) { return FloatToText(TextToFloat(value)); }
+
+}  // namespace
+
+bool ExportTableText(QuizDatabase& db, const std::string& table, const std::string& condition,
+                     const std::string& order, const std::string& fileName)
+{
+    if (!db.Connected() || !db.TableExists(table)) return false;
+    const int columns = db.CountColumns(table);
+    if (columns <= 0) return false;
+    const int rows = db.OpenSelect("*", table, condition, order);
+    // A statement that failed (a bad condition, a lost table) leaves no cursor; writing a file
+    // then would pass off a header of nothing as the table.
+    if (!db.Query().IsOpen()) return false;
+
+    TextList names(static_cast<size_t>(columns));
+    db.GetFieldNames(names);
+    ReplacingFile file(fileName);
+    file.Write(FileLine(names));
+    TextList values(static_cast<size_t>(columns));
+    for (int i = 0; i < rows; ++i) {
+        if (i == 0)
+            db.FetchFirst(values);
+        else
+            db.FetchNext(values);
+        if (!file.Write(FileLine(values))) break;
+    }
+    db.CloseSelect();
+    return file.Commit();
+}
+
+bool ImportTableText(QuizDatabase& db, const std::string& table, const std::string& fileName, bool append,
+                     bool skipFirstLine)
+{
+    if (!db.Connected() || !db.TableExists(table) || !FileExists(fileName)) return false;
+
+    TextList names(MaxFields);
+    db.OpenSelect("*", table, "", "");
+    db.GetFieldNames(names);
+    const std::vector<bool> isText = db.FieldIsText();
+    db.CloseSelect();
+    const size_t columns = std::min(isText.size(), MaxFields);
+    if (columns == 0) return false;  // the columns could not be learnt
+
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
+    if (!file) return false;
+    LineReader reader(file.get());
+    // Replacing empties the table only once the file has proved readable, and not at all when
+    // the rows cannot be deleted: either way the question bank stays as it was.
+    if (!reader.Readable()) return false;
+    if (!append && !db.DeleteRows(table, "")) return false;
+
+    std::string largest;
+    db.SelectMax(table, names[0], "", largest);
+    int64_t next = int64_t{TextToInt(largest)} + 1;
+
+    std::string line;
+    if (skipFirstLine) reader.ReadLine(line);
+    TextList values(columns);
+    while (reader.ReadLine(line)) {
+        SplitFields(line, values);
+        for (size_t j = 0; j < columns; ++j)
+            values[j] = isText[j] ? TextLiteral(values[j]) : NumberLiteral(j == 0 ? std::to_string(next) : values[j]);
+        // A row the server refuses is skipped; its number stays used.
+        db.InsertFields(table, static_cast<int>(columns), names, values);
+        ++next;
+    }
+    return !reader.Failed();
+}
