@@ -133,6 +133,18 @@ void TFormPlay::ArmTimer() { Timer1.start(GameTiming.TickMs); }
 void TFormPlay::Timer1Timer()
 {
     Timer1.stop();
+    const auto started = std::chrono::steady_clock::now();
+    const uint64_t statements = Db().StatementsSent();
+    PausedUs = 0;
+    Step();
+    LastTickStatements = Db().StatementsSent() - statements;
+    LastTickWorkUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count() -
+        PausedUs;
+}
+
+void TFormPlay::Step()
+{
     switch (GameState) {
     case TGameState::Lobby: Lobby(); break;
     case TGameState::Starting: Starting(); break;
@@ -155,6 +167,13 @@ void TFormPlay::Timer1Timer()
         return;
     }
     ArmTimer();
+}
+
+void TFormPlay::Pause(uint32_t ms)
+{
+    const auto started = std::chrono::steady_clock::now();
+    DelayMs(ms);
+    PausedUs += std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
 }
 
 void TFormPlay::RefreshMembers(int mode)
@@ -370,7 +389,7 @@ void TFormPlay::Judge()
     RefreshMembers(1);
     GameState = TGameState::WaitJudged;
     Countdown = 0;
-    DelayMs(GameTiming.JudgePauseMs);
+    Pause(GameTiming.JudgePauseMs);
 }
 
 void TFormPlay::WaitJudged()
@@ -415,7 +434,7 @@ void TFormPlay::FinalResult()
         if (winners > 0 && thisPlayerWon) AddPlayerPoints(Db(), AppSettings.PlayerNo, winners);
     }
     emit ResultShown();
-    DelayMs(GameTiming.FinalPauseMs);
+    Pause(GameTiming.FinalPauseMs);
     GameState = TGameState::Restart;
 }
 

@@ -53,6 +53,11 @@ public:
     std::string QuestionText;
     int32_t RefreshTick = 0;
 
+    // Figures of the last tick, for timing the game: its work in microseconds, leaving out
+    // the blocking pauses, and the statements it sent.
+    int64_t LastTickWorkUs = 0;
+    uint64_t LastTickStatements = 0;
+
     void FormShow();
     void FormClose();
     void Timer1Timer();
@@ -81,6 +86,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The step of the current state and what follows it (re-arming, or the next room).
+    void Step();
     void Lobby();
     void Starting();
     void LoadQuestion();
@@ -99,6 +106,8 @@ private:
     // stopped (waited for longer than limit ticks) as gone.
     bool BarrierPassed(const std::vector<int32_t>& accepted, int32_t limit);
 
+    // DelayMs, with the time spent kept out of the tick's work.
+    void Pause(uint32_t ms);
     void SetLabelB(const std::string& text);
     void SetMemo(const std::string& text);
     void ArmTimer();
@@ -110,6 +119,7 @@ private:
     bool AfterGame = false;      // the next join follows a finished game
     int AnsweredButton = 0;      // this player's answer to the current question, 0 for none
     int AnswerRewrites = 0;      // answers written again for the current question
+    int64_t PausedUs = 0;        // pauses of the current tick
     // Members that stopped during this game, by name, with the status they stopped at.
     std::map<std::string, std::string> GoneMembers;
 };

@@ -3,12 +3,14 @@
 // question as scripted and prints what it saw, one line per event.
 //
 //   quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS]
-//               [--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready]
+//               [--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready] [--tick-stats]
 //
 // DIR holds games.dat. TOKENS is one token per question, comma separated, reused for every
 // game: c (the correct button), w (a wrong one), 1 to 4, or - (no answer); missing tokens
 // mean no answer. --quit-at closes the play window when question Q is shown; --freeze-at
-// stops responding there (the test then kills the process).
+// stops responding there (the test then kills the process). --tick-stats prints one line at
+// the end with the number of ticks, the median and 99th percentile of a tick's work (pauses
+// left out) and the statements per tick.
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/program.h"
@@ -17,6 +19,8 @@
 #include "game/play_window.h"
 
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,6 +38,7 @@ struct Options {
     int QuitAt = 0;
     int FreezeAt = 0;
     bool Ready = true;
+    bool TickStats = false;
 };
 
 void Say(const std::string& line)
@@ -74,7 +79,8 @@ bool Parse(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        if (i + 1 >= argc && name != "--no-ready") return false;
+        const bool flag = name == "--no-ready" || name == "--tick-stats";
+        if (i + 1 >= argc && !flag) return false;
         if (name == "--dir") options.Dir = argv[++i];
         else if (name == "--games") options.Games = std::atoi(argv[++i]);
         else if (name == "--answers") options.Answers = Split(argv[++i]);
@@ -83,6 +89,7 @@ bool Parse(int argc, char** argv, Options& options)
         else if (name == "--quit-at") options.QuitAt = std::atoi(argv[++i]);
         else if (name == "--freeze-at") options.FreezeAt = std::atoi(argv[++i]);
         else if (name == "--no-ready") options.Ready = false;
+        else if (name == "--tick-stats") options.TickStats = true;
         else return false;
     }
     return !options.Dir.empty();
@@ -96,6 +103,26 @@ int ChosenButton(const Options& options, int q, int correct)
     if (token == "w") return correct == 1 ? 2 : 1;
     if (token.size() == 1 && token[0] >= '1' && token[0] <= '4') return token[0] - '0';
     return 0;
+}
+
+// Nearest-rank percentile of sorted samples.
+int64_t Percentile(const std::vector<int64_t>& sorted, double fraction)
+{
+    if (sorted.empty()) return 0;
+    const auto rank = static_cast<size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
+    return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
+}
+
+std::string TickStatsLine(std::vector<int64_t> workUs, uint64_t statements)
+{
+    std::sort(workUs.begin(), workUs.end());
+    char line[200];
+    std::snprintf(line, sizeof line, "tick-stats count=%zu p50_us=%lld p99_us=%lld max_us=%lld statements_per_tick=%.2f",
+                  workUs.size(), static_cast<long long>(Percentile(workUs, 0.5)),
+                  static_cast<long long>(Percentile(workUs, 0.99)),
+                  static_cast<long long>(workUs.empty() ? 0 : workUs.back()),
+                  workUs.empty() ? 0.0 : static_cast<double>(statements) / static_cast<double>(workUs.size()));
+    return line;
 }
 
 QPushButton* AnswerButton(int k)
@@ -112,7 +139,7 @@ int main(int argc, char** argv)
     Options options;
     if (!Parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS] "
-                             "[--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready]\n");
+                             "[--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready] [--tick-stats]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -133,11 +160,15 @@ int main(int argc, char** argv)
     int readyMembership = -1;
     int memberships = 0;
     TGameState lastState = TGameState::Lobby;
+    std::vector<int64_t> tickWorkUs;
+    uint64_t tickStatements = 0;
 
     // Runs after every tick of the play window, when the loop has taken its step.
     QObject::connect(&FormPlay->Timer1, &QTimer::timeout, FormPlay, [&] {
         const TGameState state = FormPlay->GameState;
         const int q = FormPlay->QuestionNo;
+        tickWorkUs.push_back(FormPlay->LastTickWorkUs);
+        tickStatements += FormPlay->LastTickStatements;
         if (state == TGameState::Lobby && lastState != TGameState::Lobby) ++memberships;
         if (state == TGameState::Lobby && options.Ready && readyMembership != memberships &&
             FormPlay->Controls.Button5->isEnabled()) {
@@ -146,7 +177,8 @@ int main(int argc, char** argv)
             Say("ready member=" + std::to_string(FormPlay->MemberNo));
         }
         if (state == TGameState::RevealQuestion && lastState == TGameState::LoadQuestion) {
-            Say("question " + std::to_string(q) + " correct=" + std::to_string(FormPlay->CorrectButton));
+            Say("question " + std::to_string(q) + " correct=" + std::to_string(FormPlay->CorrectButton) +
+                " text=" + Utf8(FormPlay->QuestionText));
             if (q == options.FreezeAt) {
                 Say("frozen");
                 for (;;) pause();
@@ -184,6 +216,7 @@ int main(int argc, char** argv)
         Form1->close();
     });
     const int result = QApplication::exec();
+    if (options.TickStats) Say(TickStatsLine(tickWorkUs, tickStatements));
     DestroyWindows();
     return result;
 }
