@@ -133,7 +133,9 @@ void LeaveRoom(QuizDatabase& db, int32_t memberNo)
 {
     if (memberNo != 0) db.DeleteRows("QUIZMEM", "N=" + Decimal(memberNo));
     if (db.CountRows("QUIZMEM", "") == 0) db.DropTable("QUIZMEM");
-    if (db.CountRows("QUIZANS", "") == 0) db.DropTable("QUIZANS");
+    // The members still playing answer into QUIZANS, which is empty after every question
+    // load; it goes only with the room.
+    if (!db.TableExists("QUIZMEM") && db.CountRows("QUIZANS", "") == 0) db.DropTable("QUIZANS");
 }
 
 TextList ReadMemberItems(QuizDatabase& db, MemberListMode mode)

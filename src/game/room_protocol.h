@@ -43,7 +43,8 @@ void AddPlayerPoints(QuizDatabase& db, int32_t playerNo, int winners);
 // and count as gone) and this program's own row, then drops both tables when nobody is left.
 void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo);
 
-// Closing the play window: removes this program's row and drops each table left empty.
+// Closing the play window: removes this program's row, drops the room when it is left
+// empty, and then the answer table when it is empty too.
 void LeaveRoom(QuizDatabase& db, int32_t memberNo);
 
 // The texts of the two lists of the play window, and their parsing.
