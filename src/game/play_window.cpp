@@ -160,7 +160,7 @@ void TFormPlay::Step()
     }
     if (Leaving) return;  // the lobby found a game running and closed the window
     if (GameState == TGameState::Restart) {
-        LeaveFinishedGame(Db(), MemberNo);
+        LeaveFinishedGame(Db(), MemberNo, AppSettings.PlayerNo);
         MemberNo = 0;
         AfterGame = true;
         FormShow();

@@ -116,13 +116,18 @@ void AddPlayerPoints(QuizDatabase& db, int32_t playerNo, int winners)
         db.UpdateText("PLAYER", "POINTS=" + FloatToText(TextToFloat(row[3]) + 1.0 / winners), condition);
 }
 
-void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo)
+void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
 {
     // Every member still taking part has judged question 10 (status 13) by now, and no new
-    // game can start while this program's own row shows 13; a row between 2 and 12 belongs
-    // to a member that stopped during the game.
-    db.DeleteRows("QUIZMEM", "OK>=2 AND OK<=12");
-    if (memberNo != 0) db.DeleteRows("QUIZMEM", "N=" + Decimal(memberNo));
+    // game can start while this program's own row stands; a row between 2 and 12 belongs
+    // to a member that stopped during the game. When the own row is gone, this program was
+    // itself given up as stopped and the room it finds is the next one, whose rows are not
+    // its to remove.
+    const std::string ownRow = "N=" + Decimal(memberNo) + " AND MN=" + Decimal(playerNo);
+    if (memberNo != 0 && db.CountRows("QUIZMEM", ownRow) > 0) {
+        db.DeleteRows("QUIZMEM", "OK>=2 AND OK<=12");
+        db.DeleteRows("QUIZMEM", ownRow);
+    }
     if (db.CountRows("QUIZMEM", "") == 0) {
         if (db.TableExists("QUIZMEM")) db.DropTable("QUIZMEM");
         if (db.TableExists("QUIZANS")) db.DropTable("QUIZANS");

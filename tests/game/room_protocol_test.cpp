@@ -296,12 +296,12 @@ TEST_F(RoomProtocol, FinishedGameRemovesStoppedMembersAndOwnRowOnly)
     AddMember(4, 3, "2");   // stopped right after the start
     AddMember(5, 2, "0");   // re-joined already
 
-    LeaveFinishedGame(Db, 1);
+    LeaveFinishedGame(Db, 1, 1);
     EXPECT_EQ(Members(), (std::vector<TextList>{{"2", "2", "13", "0"}, {"5", "2", "0", "0"}}));
     EXPECT_TRUE(Db.TableExists("QUIZANS"));
 
-    LeaveFinishedGame(Db, 2);
-    LeaveFinishedGame(Db, 5);
+    LeaveFinishedGame(Db, 2, 2);
+    LeaveFinishedGame(Db, 5, 2);
     EXPECT_FALSE(Db.TableExists("QUIZMEM"));
     EXPECT_FALSE(Db.TableExists("QUIZANS"));
 }
@@ -316,7 +316,7 @@ TEST_F(RoomProtocol, FinishedGameOfAMemberGivenUpLeavesTheNextGameAlone)
     AddMember(2, 3, "5");
     AddAnswer(2, 1);
 
-    LeaveFinishedGame(Db, 1);
+    LeaveFinishedGame(Db, 1, 1);
     EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "2", "5", "0"}, {"2", "3", "5", "0"}}));
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), 1);
 }
