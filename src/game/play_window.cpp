@@ -195,7 +195,16 @@ void TFormPlay::RefreshAnswers()
 
 void TFormPlay::Lobby()
 {
+    const bool read = RefreshTick == 1;  // this call reads the room
     RefreshMembers(0);
+    // A join can leave this program without a row: its inserts failed, or another program
+    // that finished a game dropped the room just as this one joined it. With the room read
+    // afresh it joins again, before it could start a game it is not part of.
+    if (read && !OwnRowStands(Db(), MemberNo, AppSettings.PlayerNo)) {
+        MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, false, Random);
+        Controls.Button5->setEnabled(true);
+        return;
+    }
     const auto items = MemberItems();
     if (items.empty()) return;
 

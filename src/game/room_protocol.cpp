@@ -116,6 +116,11 @@ void AddPlayerPoints(QuizDatabase& db, int32_t playerNo, int winners)
         db.UpdateText("PLAYER", "POINTS=" + FloatToText(TextToFloat(row[3]) + 1.0 / winners), condition);
 }
 
+bool OwnRowStands(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
+{
+    return memberNo != 0 && db.CountRows("QUIZMEM", "N=" + Decimal(memberNo) + " AND MN=" + Decimal(playerNo)) > 0;
+}
+
 void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
 {
     // Every member still taking part has judged question 10 (status 13) by now, and no new
@@ -123,10 +128,9 @@ void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
     // to a member that stopped during the game. When the own row is gone, this program was
     // itself given up as stopped and the room it finds is the next one, whose rows are not
     // its to remove.
-    const std::string ownRow = "N=" + Decimal(memberNo) + " AND MN=" + Decimal(playerNo);
-    if (memberNo != 0 && db.CountRows("QUIZMEM", ownRow) > 0) {
+    if (OwnRowStands(db, memberNo, playerNo)) {
         db.DeleteRows("QUIZMEM", "OK>=2 AND OK<=12");
-        db.DeleteRows("QUIZMEM", ownRow);
+        db.DeleteRows("QUIZMEM", "N=" + Decimal(memberNo) + " AND MN=" + Decimal(playerNo));
     }
     if (db.CountRows("QUIZMEM", "") == 0) {
         if (db.TableExists("QUIZMEM")) db.DropTable("QUIZMEM");

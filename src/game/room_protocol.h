@@ -26,6 +26,9 @@ bool GameRunning(QuizDatabase& db);
 
 bool WriteStatus(QuizDatabase& db, int32_t memberNo, int32_t status);
 
+// Whether this program's row (its member number and player) is in the room.
+bool OwnRowStands(QuizDatabase& db, int32_t memberNo, int32_t playerNo);
+
 // Inserts this player's answer, trying up to three times; true once stored.
 bool InsertAnswer(QuizDatabase& db, int32_t playerNo, int button);
 

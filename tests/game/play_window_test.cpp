@@ -383,6 +383,31 @@ TEST_F(PlayWindow, WithoutARowOfItsOwnReadyWritesNothing)
     Click(Controls().Button5);
     EXPECT_TRUE(Controls().Button5->isEnabled());
     EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "2", "0", "0"}}));
+
+    // The lobby tries again on its next read of the room.
+    ASSERT_TRUE(Db().ExecSqlLines({"ALTER TABLE QUIZMEM DROP CONSTRAINT NO_ALICE;"}));
+    Tick(2);
+    EXPECT_EQ(FormPlay->MemberNo, 2);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "2", "0", "0"}, {"2", "1", "0", "0"}}));
+}
+
+TEST_F(PlayWindow, LobbyMemberWhoseRowWentWithTheRoomJoinsAgain)
+{
+    AddQuestions({{"q"}});
+    Show();
+    Click(Controls().Button5);
+    // Another program dropped the room just as this one joined, and made a new one where
+    // bob is ready.
+    ASSERT_TRUE(Db().DropTable("QUIZMEM"));
+    AddMember(1, 2, 1);
+    Tick(2);
+    EXPECT_EQ(FormPlay->GameState, TGameState::Lobby);
+    EXPECT_EQ(FormPlay->MemberNo, 2);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "2", "1", "0"}, {"2", "1", "0", "0"}}));
+    ASSERT_TRUE(Controls().Button5->isEnabled());
+    Click(Controls().Button5);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "2", "1", "0"}, {"2", "1", "1", "0"}}));
+    EXPECT_GT(TickUntil(TGameState::Starting, 3), 0);
 }
 
 // ---- one question ----
