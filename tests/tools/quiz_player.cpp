@@ -3,14 +3,17 @@
 // question as scripted and prints what it saw, one line per event.
 //
 //   quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS]
-//               [--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready] [--tick-stats]
+//               [--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready]
+//               [--wait-members N] [--tick-stats]
 //
 // DIR holds games.dat. TOKENS is one token per question, comma separated, reused for every
 // game: c (the correct button), w (a wrong one), 1 to 4, or - (no answer); missing tokens
-// mean no answer. --quit-at closes the play window when question Q is shown; --freeze-at
-// stops responding there (the test then kills the process). --tick-stats prints one line at
-// the end with the number of ticks, the median and 99th percentile of a tick's work (pauses
-// left out) and the statements per tick.
+// mean no answer. Each membership of a room starts with "joined member=N" (0: no row).
+// --quit-at closes the play window when question Q is shown; --freeze-at stops responding
+// there (the test then kills the process). --wait-members presses ready only once the lobby
+// lists at least N members, so that players started together play together. --tick-stats
+// prints one line at the end with the number of ticks, the median and 99th percentile of a
+// tick's work (pauses left out) and the statements per tick.
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/program.h"
@@ -38,6 +41,7 @@ struct Options {
     int QuitAt = 0;
     int FreezeAt = 0;
     bool Ready = true;
+    size_t WaitMembers = 0;
     bool TickStats = false;
 };
 
@@ -89,6 +93,7 @@ bool Parse(int argc, char** argv, Options& options)
         else if (name == "--quit-at") options.QuitAt = std::atoi(argv[++i]);
         else if (name == "--freeze-at") options.FreezeAt = std::atoi(argv[++i]);
         else if (name == "--no-ready") options.Ready = false;
+        else if (name == "--wait-members") options.WaitMembers = static_cast<size_t>(std::atoi(argv[++i]));
         else if (name == "--tick-stats") options.TickStats = true;
         else return false;
     }
@@ -139,7 +144,7 @@ int main(int argc, char** argv)
     Options options;
     if (!Parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS] "
-                             "[--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready] [--tick-stats]\n");
+                             "[--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready] [--wait-members N] [--tick-stats]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -157,8 +162,7 @@ int main(int argc, char** argv)
 
     int gamesSeen = 0;
     int answeredQuestion = 0;
-    int readyMembership = -1;
-    int memberships = 0;
+    int lastMember = -1;
     TGameState lastState = TGameState::Lobby;
     std::vector<int64_t> tickWorkUs;
     uint64_t tickStatements = 0;
@@ -169,10 +173,14 @@ int main(int argc, char** argv)
         const int q = FormPlay->QuestionNo;
         tickWorkUs.push_back(FormPlay->LastTickWorkUs);
         tickStatements += FormPlay->LastTickStatements;
-        if (state == TGameState::Lobby && lastState != TGameState::Lobby) ++memberships;
-        if (state == TGameState::Lobby && options.Ready && readyMembership != memberships &&
-            FormPlay->Controls.Button5->isEnabled()) {
-            readyMembership = memberships;
+        if (state == TGameState::Lobby && (lastState != TGameState::Lobby || FormPlay->MemberNo != lastMember)) {
+            lastMember = FormPlay->MemberNo;
+            Say("joined member=" + std::to_string(FormPlay->MemberNo));
+        }
+        // Ready is pressed whenever the button is offered, as a user would, once the lobby
+        // lists enough members; without a row of its own the program has nothing to mark.
+        if (state == TGameState::Lobby && options.Ready && FormPlay->MemberNo != 0 &&
+            FormPlay->MemberItems().size() >= options.WaitMembers && FormPlay->Controls.Button5->isEnabled()) {
             FormPlay->Controls.Button5->click();
             Say("ready member=" + std::to_string(FormPlay->MemberNo));
         }
