@@ -12,8 +12,9 @@
 // --quit-at closes the play window when question Q is shown; --freeze-at stops responding
 // there (the test then kills the process). --wait-members presses ready only once the lobby
 // lists at least N members, so that players started together play together. --tick-stats
-// prints one line at the end with the number of ticks, the median and 99th percentile of a
-// tick's work (pauses left out) and the statements per tick.
+// prints two lines at the end: the number of ticks, the median and 99th percentile of a
+// tick's work (pauses left out), the slowest tick and its state, the statements per tick;
+// then every tick's work in microseconds.
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/program.h"
@@ -118,15 +119,25 @@ int64_t Percentile(const std::vector<int64_t>& sorted, double fraction)
     return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
 
-std::string TickStatsLine(std::vector<int64_t> workUs, uint64_t statements)
+// The summary line of --tick-stats; slowestState is the state the slowest tick ran in.
+std::string TickStatsLine(std::vector<int64_t> workUs, uint64_t statements, int slowestState)
 {
     std::sort(workUs.begin(), workUs.end());
-    char line[200];
-    std::snprintf(line, sizeof line, "tick-stats count=%zu p50_us=%lld p99_us=%lld max_us=%lld statements_per_tick=%.2f",
+    char line[240];
+    std::snprintf(line, sizeof line,
+                  "tick-stats count=%zu p50_us=%lld p99_us=%lld max_us=%lld max_state=%d statements_per_tick=%.2f",
                   workUs.size(), static_cast<long long>(Percentile(workUs, 0.5)),
                   static_cast<long long>(Percentile(workUs, 0.99)),
-                  static_cast<long long>(workUs.empty() ? 0 : workUs.back()),
+                  static_cast<long long>(workUs.empty() ? 0 : workUs.back()), slowestState,
                   workUs.empty() ? 0.0 : static_cast<double>(statements) / static_cast<double>(workUs.size()));
+    return line;
+}
+
+// Every tick's work, for figures pooled over several players.
+std::string TickSamplesLine(const std::vector<int64_t>& workUs)
+{
+    std::string line = "tick-work-us";
+    for (size_t i = 0; i < workUs.size(); ++i) line += (i == 0 ? " " : ",") + std::to_string(workUs[i]);
     return line;
 }
 
@@ -166,11 +177,15 @@ int main(int argc, char** argv)
     TGameState lastState = TGameState::Lobby;
     std::vector<int64_t> tickWorkUs;
     uint64_t tickStatements = 0;
+    int slowestState = 0;
 
     // Runs after every tick of the play window, when the loop has taken its step.
     QObject::connect(&FormPlay->Timer1, &QTimer::timeout, FormPlay, [&] {
         const TGameState state = FormPlay->GameState;
         const int q = FormPlay->QuestionNo;
+        // The tick just run carried out the step of the state the previous tick left.
+        if (tickWorkUs.empty() || FormPlay->LastTickWorkUs > *std::max_element(tickWorkUs.begin(), tickWorkUs.end()))
+            slowestState = static_cast<int>(lastState);
         tickWorkUs.push_back(FormPlay->LastTickWorkUs);
         tickStatements += FormPlay->LastTickStatements;
         if (state == TGameState::Lobby && (lastState != TGameState::Lobby || FormPlay->MemberNo != lastMember)) {
@@ -224,7 +239,10 @@ int main(int argc, char** argv)
         Form1->close();
     });
     const int result = QApplication::exec();
-    if (options.TickStats) Say(TickStatsLine(tickWorkUs, tickStatements));
+    if (options.TickStats) {
+        Say(TickStatsLine(tickWorkUs, tickStatements, slowestState));
+        Say(TickSamplesLine(tickWorkUs));
+    }
     DestroyWindows();
     return result;
 }
