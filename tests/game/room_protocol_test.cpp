@@ -140,6 +140,7 @@ TEST_F(RoomProtocol, GameItemsWithoutADelimiterHaveNoStatusOrPoints)
     int32_t points = -1;
     EXPECT_FALSE(MemberStatus("alice 3]\" GP:1", status));     // no first delimiter
     EXPECT_FALSE(MemberStatus("alice \"[3 GP:1", status));     // no second delimiter
+    EXPECT_FALSE(MemberStatus("alice \"[3]\"GP:1", status));   // nor without its blank
     EXPECT_FALSE(MemberStatus(GameItem("", "", "").substr(3), status));
     EXPECT_EQ(status, "unchanged");
     EXPECT_FALSE(MemberPoints("alice \"[3]\" 1", points));
