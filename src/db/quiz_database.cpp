@@ -229,6 +229,7 @@ bool QuizDatabase::TableExists(const std::string& name)
 {
     if (!Connected()) return false;
     Names.clear();
+    ++Statements;
     Statement names;
     try {
         if (!NamesTransaction.Active()) NamesTransaction.Start(IBDatabase1);
@@ -254,6 +255,7 @@ bool QuizDatabase::TableExists(const std::string& name)
 bool QuizDatabase::RunWrite(const TextList& lines)
 {
     bool committed = false;
+    ++Statements;
     try {
         if (IBTransaction1.Active()) IBTransaction1.Rollback();
         IBTransaction1.Start(IBDatabase1);
@@ -279,6 +281,7 @@ bool QuizDatabase::OpenRead(const TextList& lines)
 {
     const bool rolledBack = IBTransaction1.Active();
     CloseQuery();
+    ++Statements;
     IBQuery1.SetLines(lines);
     try {
         IBQuery1.Open(IBDatabase1, IBTransaction1);

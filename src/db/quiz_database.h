@@ -6,6 +6,7 @@
 
 #include "db/isc.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,9 @@ public:
     Transaction& ReadTransaction() { return IBTransaction1; }
     // The table names read by the last TableExists.
     const TextList& TableNames() const { return Names; }
+    // Statements sent to the server so far: one per write cycle, per read opened and per
+    // table-name read. The game's timing figures use it.
+    uint64_t StatementsSent() const { return Statements; }
 
 private:
     bool RunWrite(const TextList& lines);
@@ -136,4 +140,5 @@ private:
     QuizQuery IBQuery1;
     Transaction NamesTransaction;  // the connection's internal transaction for table names
     TextList Names;
+    uint64_t Statements = 0;
 };

@@ -1,0 +1,223 @@
+#include "game/room_protocol.h"
+
+#include "app/sjis_text.h"
+#include "app/unitv.h"
+
+namespace {
+
+const char* const FirstDelimiter = " \"[";
+const char* const SecondDelimiter = "]\" ";
+const char* const PointsDelimiter = "]\" GP:";
+const char* const AnswerNameDelimiter = " '";
+
+std::string AnswerNumberDelimiter() { return "\"" + Sjis("："); }
+
+std::string Decimal(int64_t value) { return std::to_string(value); }
+
+// Inserts this program's member row under MAX(N) + 1; another program may take the same number
+// at the same moment, so a refused insert is tried again with a fresh maximum.
+int32_t InsertMemberRow(QuizDatabase& db, int32_t playerNo)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::string max;
+        db.SelectMax("QUIZMEM", "N", "", max);
+        const int32_t n = TextToInt(max) + 1;
+        if (db.InsertText("QUIZMEM", "N,MN,OK,GP", Decimal(n) + "," + Decimal(playerNo) + ",0,0")) return n;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string MarkJoined() { return Sjis("－"); }
+std::string MarkReady() { return Sjis("○"); }
+std::string MarkPlaying() { return Sjis("×"); }
+
+bool GameRunning(QuizDatabase& db) { return db.CountRows("QUIZMEM", "OK>=2 AND OK<=12") > 0; }
+
+int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, bool afterGame, std::mt19937& random)
+{
+    int32_t memberNo = 0;
+    bool created = false;
+    if (!db.TableExists("QUIZMEM")) created = db.CreateQuizMemTable();
+    // A creation that failed because another program made the room at the same moment
+    // leaves a room to join.
+    if (created || db.TableExists("QUIZMEM")) memberNo = InsertMemberRow(db, playerNo);
+
+    // While a game runs in the room, its questions and answers belong to it.
+    const bool running = GameRunning(db);
+    if (memberNo != 0 && (created || afterGame) && !running) ShuffleQuestions(db, random);
+
+    if (!db.TableExists("QUIZANS")) db.CreateQuizAnsTable();
+    if (!running) db.DeleteRows("QUIZANS", "");
+    return memberNo;
+}
+
+void ShuffleQuestions(QuizDatabase& db, std::mt19937& random)
+{
+    const int count = db.OpenSelect("*", "QUIZQA", "", "N");
+    TextList row(QaColumnCount);
+    TextList numbers;
+    for (int i = 0; i < count; ++i) {
+        if (i == 0)
+            db.FetchFirst(row);
+        else
+            db.FetchNext(row);
+        numbers.push_back(row[QaN]);
+    }
+    db.CloseSelect();
+    if (count <= 0) return;
+
+    std::uniform_int_distribution<int> position(0, count - 1);
+    std::uniform_int_distribution<int> button(0, 3);
+    for (const std::string& n : numbers) {
+        const int r = position(random);
+        const int a = button(random) + 1;
+        db.UpdateText("QUIZQA", "SN=" + Decimal(r) + "," + "ANN=" + Decimal(a), "N=" + n);
+    }
+}
+
+bool WriteStatus(QuizDatabase& db, int32_t memberNo, int32_t status)
+{
+    return db.UpdateText("QUIZMEM", "OK=" + Decimal(status), "N=" + Decimal(memberNo));
+}
+
+bool InsertAnswer(QuizDatabase& db, int32_t playerNo, int button)
+{
+    for (int attempt = 0; attempt < 3; ++attempt)
+        if (db.InsertText("QUIZANS", "N,MN,AN", "0," + Decimal(playerNo) + "," + Decimal(button))) return true;
+    return false;
+}
+
+TextList LoadQuestionRow(QuizDatabase& db, int32_t q)
+{
+    db.DeleteRows("QUIZANS", "");
+    TextList row(QaColumnCount);
+    db.OpenSelect("*", "QUIZQA", "", "SN,N");
+    db.FetchFirst(row);
+    db.FetchMoveBy(q - 1, row);
+    db.CloseSelect();
+    return row;
+}
+
+void AddGamePoint(QuizDatabase& db, int32_t playerNo)
+{
+    TextList row(4);
+    const std::string condition = "MN=" + Decimal(playerNo);
+    if (db.SelectFirstRow("*", "QUIZMEM", condition, row) > 0)
+        db.UpdateText("QUIZMEM", "GP=" + Decimal(TextToInt(row[3]) + 1), condition);
+}
+
+void AddPlayerPoints(QuizDatabase& db, int32_t playerNo, int winners)
+{
+    TextList row(4);
+    const std::string condition = "N=" + Decimal(playerNo);
+    if (db.SelectFirstRow("*", "PLAYER", condition, row) > 0)
+        db.UpdateText("PLAYER", "POINTS=" + FloatToText(TextToFloat(row[3]) + 1.0 / winners), condition);
+}
+
+bool OwnRowStands(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
+{
+    return memberNo != 0 && db.CountRows("QUIZMEM", "N=" + Decimal(memberNo) + " AND MN=" + Decimal(playerNo)) > 0;
+}
+
+void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
+{
+    // Every member still taking part has judged question 10 (status 13) by now, and no new
+    // game can start while this program's own row stands; a row between 2 and 12 belongs
+    // to a member that stopped during the game. When the own row is gone, this program was
+    // itself given up as stopped and the room it finds is the next one, whose rows are not
+    // its to remove.
+    if (OwnRowStands(db, memberNo, playerNo)) {
+        db.DeleteRows("QUIZMEM", "OK>=2 AND OK<=12");
+        db.DeleteRows("QUIZMEM", "N=" + Decimal(memberNo) + " AND MN=" + Decimal(playerNo));
+    }
+    if (db.CountRows("QUIZMEM", "") == 0) {
+        if (db.TableExists("QUIZMEM")) db.DropTable("QUIZMEM");
+        if (db.TableExists("QUIZANS")) db.DropTable("QUIZANS");
+    }
+}
+
+void LeaveRoom(QuizDatabase& db, int32_t memberNo)
+{
+    if (memberNo != 0) db.DeleteRows("QUIZMEM", "N=" + Decimal(memberNo));
+    if (db.CountRows("QUIZMEM", "") == 0) db.DropTable("QUIZMEM");
+    // The members still playing answer into QUIZANS, which is empty after every question
+    // load; it goes only with the room.
+    if (!db.TableExists("QUIZMEM") && db.CountRows("QUIZANS", "") == 0) db.DropTable("QUIZANS");
+}
+
+TextList ReadMemberItems(QuizDatabase& db, MemberListMode mode)
+{
+    TextList items;
+    const bool game = mode == MemberListMode::Game;
+    const int count = db.OpenSelect(game ? "PLAYER.PNAME,QUIZMEM.OK,QUIZMEM.GP" : "PLAYER.PNAME,QUIZMEM.OK",
+                                    "QUIZMEM,PLAYER", "QUIZMEM.MN=PLAYER.N", "QUIZMEM.N");
+    TextList row(3);
+    for (int i = 0; i < count; ++i) {
+        if (i == 0)
+            db.FetchFirst(row);
+        else
+            db.FetchNext(row);
+        if (game) {
+            items.push_back(row[0] + FirstDelimiter + row[1] + PointsDelimiter + row[2]);
+        } else {
+            const std::string mark = row[1] == "0" ? MarkJoined() : row[1] == "1" ? MarkReady() : MarkPlaying();
+            items.push_back(row[0] + " " + mark);
+        }
+    }
+    db.CloseSelect();
+    return items;
+}
+
+TextList ReadAnswerItems(QuizDatabase& db)
+{
+    TextList items;
+    const int count = db.OpenSelect("PLAYER.PNAME,QUIZANS.MN,QUIZANS.AN", "QUIZANS,PLAYER", "QUIZANS.MN=PLAYER.N", "");
+    TextList row(3);
+    for (int i = 0; i < count; ++i) {
+        if (i == 0)
+            db.FetchFirst(row);
+        else
+            db.FetchNext(row);
+        items.push_back(row[0] + AnswerNameDelimiter + row[1] + AnswerNumberDelimiter() + row[2]);
+    }
+    db.CloseSelect();
+    return items;
+}
+
+std::string MemberMark(const std::string& item) { return item.size() < 2 ? item : item.substr(item.size() - 2); }
+
+bool MemberStatus(const std::string& item, std::string& status)
+{
+    const size_t first = item.find(FirstDelimiter);
+    const size_t second = item.find(SecondDelimiter);
+    if (first == std::string::npos || second == std::string::npos) return false;
+    const size_t start = first + 3;
+    status = second > start ? item.substr(start, second - start) : std::string();
+    return true;
+}
+
+bool MemberPoints(const std::string& item, int32_t& points)
+{
+    const size_t at = item.find(PointsDelimiter);
+    if (at == std::string::npos) return false;
+    points = TextToInt(item.substr(at + 6));
+    return true;
+}
+
+std::string MemberName(const std::string& item) { return item.substr(0, item.find(FirstDelimiter)); }
+
+AnswerItem ParseAnswerItem(const std::string& item)
+{
+    AnswerItem answer;
+    const size_t nameEnd = item.find(AnswerNameDelimiter);
+    answer.Name = item.substr(0, nameEnd);
+    const std::string numberDelimiter = AnswerNumberDelimiter();
+    const size_t numberAt = item.find(numberDelimiter);
+    if (nameEnd == std::string::npos || numberAt == std::string::npos) return answer;
+    const size_t mnStart = nameEnd + 2;
+    answer.Mn = numberAt > mnStart ? TextToInt(item.substr(mnStart, numberAt - mnStart)) : 0;
+    answer.An = TextToInt(item.substr(numberAt + numberDelimiter.size(), 10));
+    return answer;
+}

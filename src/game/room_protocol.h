@@ -1,0 +1,78 @@
+// The statements by which the running programs play one game together through the shared
+// tables QUIZMEM (the room), QUIZANS (the answers), QUIZQA and PLAYER. Each is one helper call
+// of the database layer; nothing here waits or shows anything.
+#pragma once
+
+#include "db/quiz_database.h"
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+// Column positions of a QUIZQA row read with "*".
+enum QuestionColumn { QaN, QaSN, QaQ1, QaQ2, QaQ3, QaQ4, QaANS, QaAN1, QaAN2, QaAN3, QaANN, QaColumnCount };
+
+// Joins the room, creating it when there is none, and prepares the answer table. Returns the
+// member number of the row this program inserted, or 0 when it has none (no row has N = 0).
+// The questions are shuffled when this program created the room or re-joins one left open
+// after a finished game, and the answers emptied, unless a game is running in the room.
+int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, bool afterGame, std::mt19937& random);
+
+// New random SN (0 to count - 1) and ANN (1 to 4) for every question, in ascending N.
+void ShuffleQuestions(QuizDatabase& db, std::mt19937& random);
+
+// True when some member is between its start and its last judged question.
+bool GameRunning(QuizDatabase& db);
+
+bool WriteStatus(QuizDatabase& db, int32_t memberNo, int32_t status);
+
+// Whether this program's row (its member number and player) is in the room.
+bool OwnRowStands(QuizDatabase& db, int32_t memberNo, int32_t playerNo);
+
+// Inserts this player's answer, trying up to three times; true once stored.
+bool InsertAnswer(QuizDatabase& db, int32_t playerNo, int button);
+
+// Empties the answers and reads the question at position q of the order SN, N (the last row
+// when there are fewer). The values are empty when the read fails.
+TextList LoadQuestionRow(QuizDatabase& db, int32_t q);
+
+// Adds one game point to this player's member row.
+void AddGamePoint(QuizDatabase& db, int32_t playerNo);
+
+// Adds 1 / winners to this player's POINTS.
+void AddPlayerPoints(QuizDatabase& db, int32_t playerNo, int winners);
+
+// After a finished game: removes the rows of members that never finished it (they stopped
+// and count as gone) and this program's own row, then drops both tables when nobody is left.
+// A program whose own row is gone removes nothing.
+void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo, int32_t playerNo);
+
+// Closing the play window: removes this program's row, drops the room when it is left
+// empty, and then the answer table when it is empty too.
+void LeaveRoom(QuizDatabase& db, int32_t memberNo);
+
+// The texts of the two lists of the play window, and their parsing.
+enum class MemberListMode { Lobby = 0, Game = 1 };
+TextList ReadMemberItems(QuizDatabase& db, MemberListMode mode);
+TextList ReadAnswerItems(QuizDatabase& db);
+
+// The last two bytes of a lobby item: "－", "○" or "×".
+std::string MemberMark(const std::string& item);
+// The status text of a game item, or false when a delimiter is missing.
+bool MemberStatus(const std::string& item, std::string& status);
+// The game points of a game item, or false when the delimiter is missing.
+bool MemberPoints(const std::string& item, int32_t& points);
+// The name of a game item (the whole item when the delimiter is missing).
+std::string MemberName(const std::string& item);
+
+struct AnswerItem {
+    std::string Name;
+    int32_t Mn = 0;
+    int32_t An = 0;
+};
+AnswerItem ParseAnswerItem(const std::string& item);
+
+// The CP932 marks of the lobby list.
+std::string MarkJoined();
+std::string MarkReady();
+std::string MarkPlaying();

@@ -1,0 +1,361 @@
+// The room statements on a real (embedded) database: the texts of the member and answer
+// lists byte for byte and their parsing, joining (numbers, creation, shuffling, the races
+// with another program) and leaving.
+#include "app/sjis_text.h"
+#include "game/room_protocol.h"
+
+#include "support/firebird_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+namespace {
+
+// The CP932 bytes of the marks and delimiters, written out so that a wrong character with a
+// similar look (a long-vowel bar for the hyphen, say) cannot pass.
+const std::string Joined = "\x81\x7C";   // －
+const std::string Ready = "\x81\x9B";    // ○
+const std::string Playing = "\x81\x7E";  // ×
+const std::string Taro = "\x91\xBE\x98\x59";  // 太郎
+// ゼ ゾ: trail bytes 5B and 5D, the brackets of the delimiters.
+const std::string Brackets = "\x83\x5B\x20\x83\x5D";
+
+std::string GameItem(const std::string& name, const std::string& ok, const std::string& gp)
+{
+    return name + "\x20\x22\x5B" + ok + "\x5D\x22\x20\x47\x50\x3A" + gp;
+}
+
+std::string AnswerItemText(const std::string& name, const std::string& mn, const std::string& an)
+{
+    return name + "\x20\x27" + mn + "\x22\x81\x46" + an;
+}
+
+class RoomProtocol : public GameDatabaseTest {
+protected:
+    void SetUp() override
+    {
+        GameDatabaseTest::SetUp();
+        ASSERT_TRUE(Db.CreatePlayerTable());
+        ASSERT_TRUE(Db.CreateQuizQaTable());
+        AddPlayer("1", "'alice'", "'12345678'", "0");
+        AddPlayer("2", "'" + Taro + "'", "'12345678'", "0");
+        AddPlayer("3", "'" + Brackets + "'", "'12345678'", "0");
+    }
+
+    void AddMember(int n, int mn, const std::string& ok, int gp = 0)
+    {
+        ASSERT_TRUE(Db.InsertText("QUIZMEM", "N,MN,OK,GP",
+                                  std::to_string(n) + "," + std::to_string(mn) + "," + ok + "," + std::to_string(gp)));
+    }
+
+    void AddAnswer(int mn, int an)
+    {
+        ASSERT_TRUE(Db.InsertText("QUIZANS", "N,MN,AN", "0," + std::to_string(mn) + "," + std::to_string(an)));
+    }
+
+    // Questions 1..count with SN 100 + N and no ANN, values no shuffle can produce.
+    void AddQuestions(int count)
+    {
+        for (int n = 1; n <= count; ++n)
+            ASSERT_TRUE(Db.InsertText("QUIZQA", "N,SN,Q1,ANS,AN1,AN2,AN3",
+                                      std::to_string(n) + "," + std::to_string(100 + n) + ",'q','a','b','c','d'"));
+    }
+
+    // N -> "SN/ANN" of every question.
+    std::map<std::string, std::string> QuestionOrder()
+    {
+        std::map<std::string, std::string> order;
+        for (const TextList& row : ReadRows(Db, "N,SN,ANN", "QUIZQA", "", "N", 3)) order[row[0]] = row[1] + "/" + row[2];
+        return order;
+    }
+
+    std::vector<TextList> Members() { return ReadRows(Db, "N,MN,OK,GP", "QUIZMEM", "", "N", 4); }
+
+    std::mt19937 Random{7};
+};
+
+// ---- the list texts ----
+
+TEST_F(RoomProtocol, LobbyItemsCarryNameBlankAndMarkInMemberOrder)
+{
+    ASSERT_TRUE(Db.CreateQuizMemTable());
+    AddMember(3, 1, "NULL");
+    AddMember(1, 2, "0");
+    AddMember(4, 3, "7");
+    AddMember(2, 1, "1");
+    AddMember(5, 9, "1");  // no PLAYER row: not listed
+
+    EXPECT_EQ(ReadMemberItems(Db, MemberListMode::Lobby),
+              (TextList{Taro + " " + Joined, "alice " + Ready, "alice " + Playing, Brackets + " " + Playing}));
+}
+
+TEST_F(RoomProtocol, GameItemsCarryStatusAndPointsBetweenTheDelimiters)
+{
+    ASSERT_TRUE(Db.CreateQuizMemTable());
+    AddMember(1, 1, "3", 2);
+    AddMember(2, 3, "13", 10);
+    AddMember(3, 2, "NULL", 0);
+
+    const TextList items = ReadMemberItems(Db, MemberListMode::Game);
+    ASSERT_EQ(items, (TextList{GameItem("alice", "3", "2"), GameItem(Brackets, "13", "10"), GameItem(Taro, "", "0")}));
+
+    std::string status;
+    int32_t points = -1;
+    ASSERT_TRUE(MemberStatus(items[1], status));
+    EXPECT_EQ(status, "13");
+    ASSERT_TRUE(MemberPoints(items[1], points));
+    EXPECT_EQ(points, 10);
+    EXPECT_EQ(MemberName(items[1]), Brackets);
+    // A NULL status reads as the empty text, which is no status value at all.
+    ASSERT_TRUE(MemberStatus(items[2], status));
+    EXPECT_EQ(status, "");
+}
+
+TEST_F(RoomProtocol, AnswerItemsCarryNameNumberAndButtonOfPlayersOnly)
+{
+    ASSERT_TRUE(Db.CreateQuizAnsTable());
+    AddAnswer(2, 3);
+    AddAnswer(9, 1);  // no PLAYER row: can never win
+    AddAnswer(3, 4);
+
+    const TextList items = ReadAnswerItems(Db);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_NE(std::find(items.begin(), items.end(), AnswerItemText(Taro, "2", "3")), items.end());
+    EXPECT_NE(std::find(items.begin(), items.end(), AnswerItemText(Brackets, "3", "4")), items.end());
+
+    for (const std::string& item : items) {
+        const AnswerItem answer = ParseAnswerItem(item);
+        EXPECT_EQ(answer.Name, answer.Mn == 2 ? Taro : Brackets);
+        EXPECT_EQ(answer.An, answer.Mn == 2 ? 3 : 4);
+    }
+}
+
+// ---- parsing items back ----
+
+TEST_F(RoomProtocol, GameItemsWithoutADelimiterHaveNoStatusOrPoints)
+{
+    std::string status = "unchanged";
+    int32_t points = -1;
+    EXPECT_FALSE(MemberStatus("alice 3]\" GP:1", status));     // no first delimiter
+    EXPECT_FALSE(MemberStatus("alice \"[3 GP:1", status));     // no second delimiter
+    EXPECT_FALSE(MemberStatus("alice \"[3]\"GP:1", status));   // nor without its blank
+    EXPECT_FALSE(MemberStatus(GameItem("", "", "").substr(3), status));
+    EXPECT_EQ(status, "unchanged");
+    EXPECT_FALSE(MemberPoints("alice \"[3]\" 1", points));
+    EXPECT_EQ(points, -1);
+    EXPECT_EQ(MemberName("alice 3"), "alice 3");
+
+    // The first occurrence of each delimiter counts; the points are the whole rest.
+    ASSERT_TRUE(MemberStatus("a \"[4]\" GP:2]\" GP:5", status));
+    EXPECT_EQ(status, "4");
+    ASSERT_TRUE(MemberPoints("a \"[4]\" GP:2]\" GP:5", points));
+    EXPECT_EQ(points, 0);  // "2]\" GP:5" is no number
+    ASSERT_TRUE(MemberPoints(GameItem("a", "4", ""), points));
+    EXPECT_EQ(points, 0);
+}
+
+TEST_F(RoomProtocol, AnswerItemsParseBackEvenWhenMalformed)
+{
+    const AnswerItem full = ParseAnswerItem(AnswerItemText(Brackets, "12", "3"));
+    EXPECT_EQ(full.Name, Brackets);
+    EXPECT_EQ(full.Mn, 12);
+    EXPECT_EQ(full.An, 3);
+
+    // AN is read from at most ten bytes after the colon.
+    EXPECT_EQ(ParseAnswerItem(AnswerItemText("b", "1", "12345678901")).An, 1234567890);
+
+    const AnswerItem noName = ParseAnswerItem("bob 2\"\x81\x46" "3");
+    EXPECT_EQ(noName.Name, "bob 2\"\x81\x46" "3");
+    EXPECT_EQ(noName.Mn, 0);
+    EXPECT_EQ(noName.An, 0);
+
+    const AnswerItem noColon = ParseAnswerItem("bob '2:3");
+    EXPECT_EQ(noColon.Name, "bob");
+    EXPECT_EQ(noColon.Mn, 0);
+    EXPECT_EQ(noColon.An, 0);
+
+    const AnswerItem emptyNumber = ParseAnswerItem(AnswerItemText("bob", "", "2"));
+    EXPECT_EQ(emptyNumber.Mn, 0);
+    EXPECT_EQ(emptyNumber.An, 2);
+
+    EXPECT_EQ(MemberMark("x"), "x");
+    EXPECT_EQ(MemberMark(Taro + " " + Ready), Ready);
+}
+
+// ---- joining ----
+
+TEST_F(RoomProtocol, FirstJoinerCreatesTheRoomAndShufflesEveryQuestion)
+{
+    AddQuestions(6);
+    ASSERT_TRUE(Db.CreateQuizAnsTable());
+    AddAnswer(1, 2);  // left from an earlier room
+
+    EXPECT_EQ(JoinRoom(Db, 2, false, Random), 1);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "2", "0", "0"}}));
+    EXPECT_EQ(Db.CountRows("QUIZANS", ""), 0);
+
+    const auto shuffled = QuestionOrder();
+    ASSERT_EQ(shuffled.size(), 6u);
+    for (const auto& [n, value] : shuffled) {
+        const int sn = TextToInt(value.substr(0, value.find('/')));
+        const int ann = TextToInt(value.substr(value.find('/') + 1));
+        EXPECT_TRUE(sn >= 0 && sn <= 5) << "question " << n << ": " << value;
+        EXPECT_TRUE(ann >= 1 && ann <= 4) << "question " << n << ": " << value;
+    }
+
+    // The second joiner takes the next number and leaves the order of this room alone.
+    EXPECT_EQ(JoinRoom(Db, 1, false, Random), 2);
+    EXPECT_EQ(QuestionOrder(), shuffled);
+    EXPECT_EQ(Members().size(), 2u);
+}
+
+TEST_F(RoomProtocol, RefusedJoinIsRetriedWithAFreshNumber)
+{
+    ASSERT_TRUE(Db.CreateQuizMemTable());
+    AddMember(1, 1, "0");
+    // Another program takes number 2 between this program's MAX(N) and its insert.
+    ASSERT_TRUE(Db.ExecSqlLines({"CREATE TRIGGER TAKE_NUMBER FOR QUIZMEM BEFORE INSERT AS", "BEGIN",
+                                 "  IF (NEW.MN <> 3 AND NOT EXISTS (SELECT 1 FROM QUIZMEM WHERE MN = 3)) THEN",
+                                 "    IN AUTONOMOUS TRANSACTION DO",
+                                 "      INSERT INTO QUIZMEM (N, MN, OK, GP) VALUES (NEW.N, 3, 0, 0);", "END"}));
+
+    EXPECT_EQ(JoinRoom(Db, 2, false, Random), 3);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "1", "0", "0"}, {"2", "3", "0", "0"}, {"3", "2", "0", "0"}}));
+}
+
+TEST_F(RoomProtocol, ThreeRefusedJoinsLeaveTheProgramWithoutARow)
+{
+    ASSERT_TRUE(Db.CreateQuizMemTable());
+    AddMember(1, 1, "0");
+    ASSERT_TRUE(Db.ExecSqlLines({"ALTER TABLE QUIZMEM ADD CONSTRAINT NO_TARO CHECK (MN <> 2);"}));
+
+    EXPECT_EQ(JoinRoom(Db, 2, false, Random), 0);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "1", "0", "0"}}));
+}
+
+TEST_F(RoomProtocol, RoomCreatedMeanwhileByAnotherProgramIsJoined)
+{
+    AddQuestions(3);
+    // Another program creates the room (and its own row) while this one creates it too.
+    ASSERT_TRUE(Db.ExecSqlLines(
+        {"CREATE TRIGGER MAKE_ROOM BEFORE CREATE TABLE AS", "BEGIN",
+         "  IF (RDB$GET_CONTEXT('DDL_TRIGGER', 'OBJECT_NAME') = 'QUIZMEM' AND",
+         "      RDB$GET_CONTEXT('USER_SESSION', 'ROOM_MADE') IS NULL) THEN", "  BEGIN",
+         "    RDB$SET_CONTEXT('USER_SESSION', 'ROOM_MADE', '1');", "    IN AUTONOMOUS TRANSACTION DO",
+         "      EXECUTE STATEMENT 'CREATE TABLE QUIZMEM (N INTEGER NOT NULL UNIQUE, MN INTEGER, OK INTEGER, GP INTEGER)';",
+         "    IN AUTONOMOUS TRANSACTION DO",
+         "      EXECUTE STATEMENT 'INSERT INTO QUIZMEM (N, MN, OK, GP) VALUES (1, 3, 0, 0)';", "  END", "END"}));
+    const auto before = QuestionOrder();
+
+    EXPECT_EQ(JoinRoom(Db, 2, false, Random), 2);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "3", "0", "0"}, {"2", "2", "0", "0"}}));
+    // The creator shuffles; this program did not create the room.
+    EXPECT_EQ(QuestionOrder(), before);
+}
+
+TEST_F(RoomProtocol, JoinerEmptiesAnswersAndReshufflesOnlyWhileNoGameRuns)
+{
+    AddQuestions(4);
+    ASSERT_TRUE(Db.CreateQuizMemTable());
+    ASSERT_TRUE(Db.CreateQuizAnsTable());
+    const auto before = QuestionOrder();
+
+    // A game runs: one member judged question 4.
+    AddMember(1, 1, "13");
+    AddMember(2, 3, "7");
+    AddAnswer(3, 1);
+    EXPECT_EQ(JoinRoom(Db, 2, true, Random), 3);
+    EXPECT_EQ(Db.CountRows("QUIZANS", ""), 1);
+    EXPECT_EQ(QuestionOrder(), before);
+
+    // The game is over (13) and a newcomer waits (0): the room is open again.
+    ASSERT_TRUE(Db.UpdateText("QUIZMEM", "OK=0", "N=2"));
+    ASSERT_TRUE(Db.DeleteRows("QUIZMEM", "N=3"));
+    EXPECT_EQ(JoinRoom(Db, 2, false, Random), 3);
+    EXPECT_EQ(Db.CountRows("QUIZANS", ""), 0);
+    EXPECT_EQ(QuestionOrder(), before);  // an ordinary joiner does not shuffle
+
+    // A program re-joining after its finished game draws a new order for the next one.
+    AddAnswer(3, 1);
+    ASSERT_TRUE(Db.DeleteRows("QUIZMEM", "N=3"));
+    EXPECT_EQ(JoinRoom(Db, 2, true, Random), 3);
+    EXPECT_EQ(Db.CountRows("QUIZANS", ""), 0);
+    for (const auto& [n, value] : QuestionOrder()) EXPECT_NE(value, before.at(n)) << "question " << n;
+}
+
+// ---- leaving ----
+
+TEST_F(RoomProtocol, FinishedGameRemovesStoppedMembersAndOwnRowOnly)
+{
+    ASSERT_TRUE(Db.CreateQuizMemTable());
+    ASSERT_TRUE(Db.CreateQuizAnsTable());
+    AddMember(1, 1, "13");  // this program
+    AddMember(2, 2, "13");  // finished, leaves by itself
+    AddMember(3, 3, "7");   // stopped at question 4
+    AddMember(4, 3, "2");   // stopped right after the start
+    AddMember(5, 2, "0");   // re-joined already
+
+    LeaveFinishedGame(Db, 1, 1);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"2", "2", "13", "0"}, {"5", "2", "0", "0"}}));
+    EXPECT_TRUE(Db.TableExists("QUIZANS"));
+
+    LeaveFinishedGame(Db, 2, 2);
+    LeaveFinishedGame(Db, 5, 2);
+    EXPECT_FALSE(Db.TableExists("QUIZMEM"));
+    EXPECT_FALSE(Db.TableExists("QUIZANS"));
+}
+
+TEST_F(RoomProtocol, FinishedGameOfAMemberGivenUpLeavesTheNextGameAlone)
+{
+    // This program (number 1) was given up as stopped; its row went with the old room, and
+    // the next game runs in a new room.
+    ASSERT_TRUE(Db.CreateQuizMemTable());
+    ASSERT_TRUE(Db.CreateQuizAnsTable());
+    AddMember(1, 2, "5");
+    AddMember(2, 3, "5");
+    AddAnswer(2, 1);
+
+    LeaveFinishedGame(Db, 1, 1);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "2", "5", "0"}, {"2", "3", "5", "0"}}));
+    EXPECT_EQ(Db.CountRows("QUIZANS", ""), 1);
+}
+
+TEST_F(RoomProtocol, LeavingRemovesOwnRowAndDropsTablesNobodyUses)
+{
+    ASSERT_TRUE(Db.CreateQuizMemTable());
+    ASSERT_TRUE(Db.CreateQuizAnsTable());
+    AddMember(1, 1, "5");
+    AddMember(2, 2, "5");
+
+    // The others play on: their (empty) answer table stays.
+    LeaveRoom(Db, 2);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "1", "5", "0"}}));
+    EXPECT_TRUE(Db.TableExists("QUIZANS"));
+
+    // The last member drops the room; answers left in the table keep it.
+    AddAnswer(1, 2);
+    LeaveRoom(Db, 1);
+    EXPECT_FALSE(Db.TableExists("QUIZMEM"));
+    EXPECT_TRUE(Db.TableExists("QUIZANS"));
+
+    // Without a room, an empty answer table goes; nothing fails on the missing room.
+    ASSERT_TRUE(Db.DeleteRows("QUIZANS", ""));
+    LeaveRoom(Db, 0);
+    EXPECT_FALSE(Db.TableExists("QUIZANS"));
+}
+
+TEST_F(RoomProtocol, ThirdOfAPointIsStoredWithFifteenDigits)
+{
+    AddPlayer("4", "'dave'", "'12345678'", "1.5");
+    AddPlayerPoints(Db, 4, 3);
+    AddPlayerPoints(Db, 1, 3);
+    std::string points;
+    ASSERT_EQ(Db.SelectFirstValue("POINTS", "PLAYER", "N=1", points), 1);
+    EXPECT_EQ(points, "0.333333333333333");
+    ASSERT_EQ(Db.SelectFirstValue("POINTS", "PLAYER", "N=4", points), 1);
+    EXPECT_EQ(points, "1.83333333333333");
+}
+
+}  // namespace

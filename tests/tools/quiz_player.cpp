@@ -1,0 +1,248 @@
+// A headless player for whole-game tests: runs the real main window and play window under the
+// offscreen platform with the settings file of its own folder, presses ready, answers each
+// question as scripted and prints what it saw, one line per event.
+//
+//   quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS]
+//               [--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready]
+//               [--wait-members N] [--tick-stats]
+//
+// DIR holds games.dat. TOKENS is one token per question, comma separated, reused for every
+// game: c (the correct button), w (a wrong one), 1 to 4, or - (no answer); missing tokens
+// mean no answer. Each membership of a room starts with "joined member=N" (0: no row).
+// --quit-at closes the play window when question Q is shown; --freeze-at stops responding
+// there (the test then kills the process). --wait-members presses ready only once the lobby
+// lists at least N members, so that players started together play together. --tick-stats
+// prints two lines at the end: the number of ticks, the median and 99th percentile of a
+// tick's work (pauses left out), the slowest tick and its state, the statements per tick;
+// then every tick's work in microseconds.
+#include "app/dialogs.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/sjis_text.h"
+#include "app/window_style.h"
+#include "game/play_window.h"
+
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Options {
+    std::string Dir;
+    int Games = 1;
+    std::vector<std::string> Answers;
+    int AnswerDelayMs = 0;
+    double TimeScale = 1.0;
+    int QuitAt = 0;
+    int FreezeAt = 0;
+    bool Ready = true;
+    size_t WaitMembers = 0;
+    bool TickStats = false;
+};
+
+void Say(const std::string& line)
+{
+    std::fprintf(stdout, "%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+std::string Utf8(const std::string& sjis) { return ToQt(sjis).toStdString(); }
+
+// Messages are printed and answered at once, as a user would press OK.
+class PrintingDialogs : public Dialogs {
+public:
+    void Message(QWidget*, const std::string& text) override { Say("message " + Utf8(text)); }
+    bool Confirm(QWidget*, const std::string& text) override
+    {
+        Say("confirm " + Utf8(text));
+        return false;
+    }
+    std::optional<std::string> OpenFile(QWidget*, const FileDialogOptions&) override { return std::nullopt; }
+    std::optional<std::string> SaveFile(QWidget*, const FileDialogOptions&) override { return std::nullopt; }
+};
+
+std::vector<std::string> Split(const std::string& text)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return parts;
+}
+
+bool Parse(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        const bool flag = name == "--no-ready" || name == "--tick-stats";
+        if (i + 1 >= argc && !flag) return false;
+        if (name == "--dir") options.Dir = argv[++i];
+        else if (name == "--games") options.Games = std::atoi(argv[++i]);
+        else if (name == "--answers") options.Answers = Split(argv[++i]);
+        else if (name == "--answer-delay-ms") options.AnswerDelayMs = std::atoi(argv[++i]);
+        else if (name == "--time-scale") options.TimeScale = std::atof(argv[++i]);
+        else if (name == "--quit-at") options.QuitAt = std::atoi(argv[++i]);
+        else if (name == "--freeze-at") options.FreezeAt = std::atoi(argv[++i]);
+        else if (name == "--no-ready") options.Ready = false;
+        else if (name == "--wait-members") options.WaitMembers = static_cast<size_t>(std::atoi(argv[++i]));
+        else if (name == "--tick-stats") options.TickStats = true;
+        else return false;
+    }
+    return !options.Dir.empty();
+}
+
+// The button this player presses for question q, or 0 for none.
+int ChosenButton(const Options& options, int q, int correct)
+{
+    const std::string token = q - 1 < static_cast<int>(options.Answers.size()) ? options.Answers[q - 1] : "-";
+    if (token == "c") return correct >= 1 && correct <= 3 ? correct : 4;
+    if (token == "w") return correct == 1 ? 2 : 1;
+    if (token.size() == 1 && token[0] >= '1' && token[0] <= '4') return token[0] - '0';
+    return 0;
+}
+
+// Nearest-rank percentile of sorted samples.
+int64_t Percentile(const std::vector<int64_t>& sorted, double fraction)
+{
+    if (sorted.empty()) return 0;
+    const auto rank = static_cast<size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
+    return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
+}
+
+// The summary line of --tick-stats; slowestState is the state the slowest tick ran in.
+std::string TickStatsLine(std::vector<int64_t> workUs, uint64_t statements, int slowestState)
+{
+    std::sort(workUs.begin(), workUs.end());
+    char line[240];
+    std::snprintf(line, sizeof line,
+                  "tick-stats count=%zu p50_us=%lld p99_us=%lld max_us=%lld max_state=%d statements_per_tick=%.2f",
+                  workUs.size(), static_cast<long long>(Percentile(workUs, 0.5)),
+                  static_cast<long long>(Percentile(workUs, 0.99)),
+                  static_cast<long long>(workUs.empty() ? 0 : workUs.back()), slowestState,
+                  workUs.empty() ? 0.0 : static_cast<double>(statements) / static_cast<double>(workUs.size()));
+    return line;
+}
+
+// Every tick's work, for figures pooled over several players.
+std::string TickSamplesLine(const std::vector<int64_t>& workUs)
+{
+    std::string line = "tick-work-us";
+    for (size_t i = 0; i < workUs.size(); ++i) line += (i == 0 ? " " : ",") + std::to_string(workUs[i]);
+    return line;
+}
+
+QPushButton* AnswerButton(int k)
+{
+    auto& c = FormPlay->Controls;
+    QPushButton* buttons[] = {c.Button1, c.Button2, c.Button3, c.Button4};
+    return buttons[k - 1];
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!Parse(argc, argv, options)) {
+        std::fprintf(stderr, "usage: quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS] "
+                             "[--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready] [--wait-members N] [--tick-stats]\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QuizApplication application(argc, argv);
+    InstallGothicSubstitution();
+    GameTiming.TickMs = std::max(1, static_cast<int>(500 * options.TimeScale));
+    GameTiming.JudgePauseMs = static_cast<uint32_t>(1000 * options.TimeScale);
+    GameTiming.FinalPauseMs = static_cast<uint32_t>(2000 * options.TimeScale);
+    PrintingDialogs dialogs;
+    SetDialogs(&dialogs);
+
+    CreateWindows();
+    Form1->SetExecutablePath(options.Dir + "/quizgame");
+    Form1->show();
+
+    int gamesSeen = 0;
+    int answeredQuestion = 0;
+    int lastMember = -1;
+    TGameState lastState = TGameState::Lobby;
+    std::vector<int64_t> tickWorkUs;
+    uint64_t tickStatements = 0;
+    int slowestState = 0;
+
+    // Runs after every tick of the play window, when the loop has taken its step.
+    QObject::connect(&FormPlay->Timer1, &QTimer::timeout, FormPlay, [&] {
+        const TGameState state = FormPlay->GameState;
+        const int q = FormPlay->QuestionNo;
+        // The tick just run carried out the step of the state the previous tick left.
+        if (tickWorkUs.empty() || FormPlay->LastTickWorkUs > *std::max_element(tickWorkUs.begin(), tickWorkUs.end()))
+            slowestState = static_cast<int>(lastState);
+        tickWorkUs.push_back(FormPlay->LastTickWorkUs);
+        tickStatements += FormPlay->LastTickStatements;
+        if (state == TGameState::Lobby && (lastState != TGameState::Lobby || FormPlay->MemberNo != lastMember)) {
+            lastMember = FormPlay->MemberNo;
+            Say("joined member=" + std::to_string(FormPlay->MemberNo));
+        }
+        // Ready is pressed whenever the button is offered, as a user would, once the lobby
+        // lists enough members; without a row of its own the program has nothing to mark.
+        if (state == TGameState::Lobby && options.Ready && FormPlay->MemberNo != 0 &&
+            FormPlay->MemberItems().size() >= options.WaitMembers && FormPlay->Controls.Button5->isEnabled()) {
+            FormPlay->Controls.Button5->click();
+            Say("ready member=" + std::to_string(FormPlay->MemberNo));
+        }
+        if (state == TGameState::RevealQuestion && lastState == TGameState::LoadQuestion) {
+            Say("question " + std::to_string(q) + " correct=" + std::to_string(FormPlay->CorrectButton) +
+                " text=" + Utf8(FormPlay->QuestionText));
+            if (q == options.FreezeAt) {
+                Say("frozen");
+                for (;;) pause();
+            }
+            if (q == options.QuitAt) {
+                Say("quit");
+                QTimer::singleShot(0, FormPlay->Controls.Button6, &QPushButton::click);
+            }
+        }
+        if ((state == TGameState::RevealQuestion || state == TGameState::AnswerTime) && answeredQuestion != q) {
+            const int button = ChosenButton(options, q, FormPlay->CorrectButton);
+            answeredQuestion = q;
+            if (button != 0) {
+                QTimer::singleShot(options.AnswerDelayMs, FormPlay, [button, q] {
+                    if (FormPlay->QuestionNo != q || !AnswerButton(button)->isEnabled()) return;
+                    AnswerButton(button)->click();
+                    Say("answered " + std::to_string(q) + " button=" + std::to_string(button));
+                });
+            }
+        }
+        lastState = state;
+    });
+    QObject::connect(FormPlay, &TFormPlay::ResultShown, FormPlay, [&] {
+        ++gamesSeen;
+        answeredQuestion = 0;
+        Say("result game=" + std::to_string(gamesSeen) + " label=" + FormPlay->Controls.LabelB->text().toStdString() +
+            " winners=" + FormPlay->Controls.Memo1->toPlainText().toStdString());
+        if (gamesSeen >= options.Games) QTimer::singleShot(0, FormPlay->Controls.Button6, &QPushButton::click);
+    });
+
+    QTimer::singleShot(0, Form1, [] {
+        Say(std::string("start connected=") + (Form1->Database().Connected() ? "1" : "0"));
+        Form1->ButtonGClick();
+        Say("closed");
+        Form1->close();
+    });
+    const int result = QApplication::exec();
+    if (options.TickStats) {
+        Say(TickStatsLine(tickWorkUs, tickStatements, slowestState));
+        Say(TickSamplesLine(tickWorkUs));
+    }
+    DestroyWindows();
+    return result;
+}
