@@ -4,7 +4,7 @@
 //
 //   quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS]
 //               [--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready]
-//               [--wait-members N] [--tick-stats]
+//               [--wait-members N] [--tick-stats] [--screenshot FILE]
 //
 // DIR holds games.dat. TOKENS is one token per question, comma separated, reused for every
 // game: c (the correct button), w (a wrong one), 1 to 4, or - (no answer); missing tokens
@@ -14,7 +14,8 @@
 // lists at least N members, so that players started together play together. --tick-stats
 // prints two lines at the end: the number of ticks, the median and 99th percentile of a
 // tick's work (pauses left out), the slowest tick and its state, the statements per tick;
-// then every tick's work in microseconds.
+// then every tick's work in microseconds. --screenshot saves a picture of the play window to
+// FILE while question 2 is open and this player has answered, for a look at the window.
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/program.h"
@@ -41,6 +42,7 @@ struct Options {
     double TimeScale = 1.0;
     int QuitAt = 0;
     int FreezeAt = 0;
+    std::string Screenshot;
     bool Ready = true;
     size_t WaitMembers = 0;
     bool TickStats = false;
@@ -96,6 +98,7 @@ bool Parse(int argc, char** argv, Options& options)
         else if (name == "--no-ready") options.Ready = false;
         else if (name == "--wait-members") options.WaitMembers = static_cast<size_t>(std::atoi(argv[++i]));
         else if (name == "--tick-stats") options.TickStats = true;
+        else if (name == "--screenshot") options.Screenshot = argv[++i];
         else return false;
     }
     return !options.Dir.empty();
@@ -155,7 +158,7 @@ int main(int argc, char** argv)
     Options options;
     if (!Parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS] "
-                             "[--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready] [--wait-members N] [--tick-stats]\n");
+                             "[--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready] [--wait-members N] [--tick-stats] [--screenshot FILE]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -178,6 +181,7 @@ int main(int argc, char** argv)
     std::vector<int64_t> tickWorkUs;
     uint64_t tickStatements = 0;
     int slowestState = 0;
+    bool screenshotTaken = false;
 
     // Runs after every tick of the play window, when the loop has taken its step.
     QObject::connect(&FormPlay->Timer1, &QTimer::timeout, FormPlay, [&] {
@@ -221,6 +225,13 @@ int main(int argc, char** argv)
                     Say("answered " + std::to_string(q) + " button=" + std::to_string(button));
                 });
             }
+        }
+        if (!options.Screenshot.empty() && q == 2 && !screenshotTaken &&
+            (state == TGameState::RevealQuestion || state == TGameState::AnswerTime) &&
+            !FormPlay->Controls.Button1->isEnabled()) {
+            screenshotTaken = true;
+            FormPlay->grab().save(QString::fromLocal8Bit(options.Screenshot.c_str()));
+            Say("screenshot " + options.Screenshot);
         }
         lastState = state;
     });
