@@ -6,6 +6,7 @@
 // The server back end uses QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA, as printed by
 // scripts/firebird-test-server; without them only the embedded engine is measured.
 // Each back end gets a fresh database in a folder of its own, removed at the end.
+#include "bench_support.h"
 #include "app/unitv.h"
 #include "db/quiz_database.h"
 
@@ -85,48 +86,6 @@ Result Measure(const std::string& name, int iterations, Op op)
     result.Time = Summarise(std::move(samples));
     return result;
 }
-
-std::string CpuModel()
-{
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(cpuinfo, line))
-        if (line.rfind("model name", 0) == 0) {
-            const size_t colon = line.find(':');
-            return colon == std::string::npos ? line : line.substr(colon + 2);
-        }
-    return "unknown";
-}
-
-// A fresh folder "<parent>quizgame-bench.XXXXXX/", removed with its contents on destruction.
-class BenchFolder {
-public:
-    BenchFolder(const std::string& parent, bool openToAll)
-    {
-        std::string pattern = parent + "quizgame-bench.XXXXXX";
-        if (!mkdtemp(pattern.data())) return;
-        // The server runs as its own user and must be able to create the database here.
-        if (openToAll && chmod(pattern.c_str(), 0777) != 0) {
-            std::filesystem::remove(pattern);
-            return;
-        }
-        Folder = pattern + "/";
-    }
-    ~BenchFolder()
-    {
-        if (Folder.empty()) return;
-        std::error_code ignored;
-        std::filesystem::remove_all(Folder, ignored);
-    }
-    BenchFolder(const BenchFolder&) = delete;
-    BenchFolder& operator=(const BenchFolder&) = delete;
-
-    bool Made() const { return !Folder.empty(); }
-    const std::string& Path() const { return Folder; }
-
-private:
-    std::string Folder;
-};
 
 bool Fill(QuizDatabase& db)
 {

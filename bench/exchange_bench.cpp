@@ -7,6 +7,7 @@
 // Uses QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA, as printed by scripts/firebird-test-server.
 // The database gets a fresh folder under the data root and the text files one under the
 // system's temporary folder; both are removed at the end.
+#include "bench_support.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
 #include "db/quiz_database.h"
@@ -37,48 +38,6 @@ constexpr int ImportLines = 10000;
 constexpr double ExportTargetSeconds = 3.0;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-std::string CpuModel()
-{
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(cpuinfo, line))
-        if (line.rfind("model name", 0) == 0) {
-            const size_t colon = line.find(':');
-            return colon == std::string::npos ? line : line.substr(colon + 2);
-        }
-    return "unknown";
-}
-
-// A fresh folder "<parent>quizgame-bench.XXXXXX/", removed with its contents on destruction.
-class BenchFolder {
-public:
-    BenchFolder(const std::string& parent, bool openToAll)
-    {
-        std::string pattern = parent + "quizgame-bench.XXXXXX";
-        if (!mkdtemp(pattern.data())) return;
-        // The server runs as its own user and must be able to create the database here.
-        if (openToAll && chmod(pattern.c_str(), 0777) != 0) {
-            std::filesystem::remove(pattern);
-            return;
-        }
-        Folder = pattern + "/";
-    }
-    ~BenchFolder()
-    {
-        if (Folder.empty()) return;
-        std::error_code ignored;
-        std::filesystem::remove_all(Folder, ignored);
-    }
-    BenchFolder(const BenchFolder&) = delete;
-    BenchFolder& operator=(const BenchFolder&) = delete;
-
-    bool Made() const { return !Folder.empty(); }
-    const std::string& Path() const { return Folder; }
-
-private:
-    std::string Folder;
-};
 
 // Rows first to last of QUIZQA in one statement: a question in two pieces, four answers and
 // numbers that vary from row to row.

@@ -7,6 +7,7 @@
 // Measured on the loopback test server (QUIZGAME_TEST_SERVER, QUIZGAME_TEST_DATA, as printed
 // by scripts/firebird-test-server) and on the embedded engine. Each back end gets a fresh
 // database in a folder of its own, removed at the end.
+#include "bench_support.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/sjis_text.h"
@@ -35,36 +36,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int RowCount = 100000;
 constexpr int LastPageStart = RowCount - 99;  // the last full page: rows 99,901 to 100,000
-
-// A fresh folder "<parent>quizgame-listbench.XXXXXX/", removed with its contents at the end.
-class BenchFolder {
-public:
-    BenchFolder(const std::string& parent, bool openToAll)
-    {
-        std::string pattern = parent + "quizgame-listbench.XXXXXX";
-        if (!mkdtemp(pattern.data())) return;
-        // The server runs as its own user and must be able to create the database here.
-        if (openToAll && chmod(pattern.c_str(), 0777) != 0) {
-            std::filesystem::remove(pattern);
-            return;
-        }
-        Folder = pattern + "/";
-    }
-    ~BenchFolder()
-    {
-        if (Folder.empty()) return;
-        std::error_code ignored;
-        std::filesystem::remove_all(Folder, ignored);
-    }
-    BenchFolder(const BenchFolder&) = delete;
-    BenchFolder& operator=(const BenchFolder&) = delete;
-
-    bool Made() const { return !Folder.empty(); }
-    const std::string& Path() const { return Folder; }
-
-private:
-    std::string Folder;
-};
 
 // 100,000 rows of question-sized Japanese text in one statement on the server: N 1..100,000,
 // SN scattered, four question lines, the answer and three wrong answers.

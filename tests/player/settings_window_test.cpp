@@ -128,10 +128,10 @@ TEST_F(SettingsWindowLook, WindowAndControlsAreAsDesigned)
 
 TEST_F(SettingsWindowLook, ShowFillsTheBoxesAndEdit3AlwaysShowsTheFileName)
 {
-    AppSettings = {"10.0.0.5:", "/srv/quiz/", 4, Sjis("花子"), "hana1234"};
+    AppSettings = {"dbhost:", "/srv/quiz/", 4, Sjis("花子"), "hana1234"};
     Form2->show();
     const auto& c = Controls();
-    EXPECT_EQ(EditText(c.Edit1), "10.0.0.5:");
+    EXPECT_EQ(EditText(c.Edit1), "dbhost:");
     EXPECT_EQ(EditText(c.Edit2), "/srv/quiz/");
     EXPECT_EQ(EditText(c.Edit3), "GAMES.FDB");
     EXPECT_EQ(EditText(c.Edit4), Sjis("花子"));
@@ -142,11 +142,11 @@ TEST_F(SettingsWindowLook, ShowFillsTheBoxesAndEdit3AlwaysShowsTheFileName)
     Retype(c.Edit1, "changed:");
     QTest::mouseClick(c.Button2, Qt::LeftButton);
     EXPECT_FALSE(Form2->isVisible());
-    EXPECT_EQ(AppSettings.ServerName, "10.0.0.5:") << "cancel stores nothing";
+    EXPECT_EQ(AppSettings.ServerName, "dbhost:") << "cancel stores nothing";
 
     Form2->show();
     EXPECT_EQ(EditText(c.Edit3), "GAMES.FDB");
-    EXPECT_EQ(EditText(c.Edit1), "10.0.0.5:");
+    EXPECT_EQ(EditText(c.Edit1), "dbhost:");
     EXPECT_TRUE(Dialogs.Messages.empty());
 }
 
