@@ -545,4 +545,12 @@ void QuizDatabase::FetchMoveBy(int distance, TextList& out)
     CopyRow(out);
 }
 
+void QuizDatabase::FetchRow(int index, TextList& out)
+{
+    if (index == 0)
+        FetchFirst(out);
+    else
+        FetchNext(out);
+}
+
 void QuizDatabase::CloseSelect() { IBQuery1.Close(); }

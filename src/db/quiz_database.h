@@ -106,6 +106,9 @@ public:
     void FetchFirst(TextList& out);
     void FetchNext(TextList& out);
     void FetchMoveBy(int distance, TextList& out);
+    // One step of a walk over the open cursor from its first row: FetchFirst for index 0,
+    // FetchNext for every later index.
+    void FetchRow(int index, TextList& out);
     void CloseSelect();
 
     // Whether each column of the open cursor holds text (false: a number), for the import.

@@ -296,13 +296,7 @@ void TFormPlay::RevealQuestion()
         GameState = TGameState::AnswerTime;
         Countdown = 5;
     }
-    const bool read = RefreshTick == 1;
-    RefreshAnswers();
-    KeepAnswer(read);
-    if (Controls.ListBox2->count() == ReadyCount) {
-        GameState = TGameState::ShowAnswer;
-        SetLabelB({});
-    }
+    WatchAnswers();
 }
 
 void TFormPlay::AnswerTime()
@@ -312,7 +306,12 @@ void TFormPlay::AnswerTime()
         GameState = TGameState::ShowAnswer;
         SetLabelB({});
     }
-    const bool read = RefreshTick == 1;
+    WatchAnswers();
+}
+
+void TFormPlay::WatchAnswers()
+{
+    const bool read = RefreshTick == 1;  // RefreshAnswers reads on every second call
     RefreshAnswers();
     KeepAnswer(read);
     if (Controls.ListBox2->count() == ReadyCount) {

@@ -100,6 +100,9 @@ private:
     void FinalResult();
 
     void AnswerClick(int button);
+    // The answer list's refresh in an open question: the question ends once every counted
+    // player has answered.
+    void WatchAnswers();
     // Writes the answer again when a fresh read of the answers no longer holds it.
     void KeepAnswer(bool listRead);
     // Whether every member stands at one of the accepted statuses, counting members that

@@ -59,10 +59,7 @@ void ShuffleQuestions(QuizDatabase& db, std::mt19937& random)
     TextList row(QaColumnCount);
     TextList numbers;
     for (int i = 0; i < count; ++i) {
-        if (i == 0)
-            db.FetchFirst(row);
-        else
-            db.FetchNext(row);
+        db.FetchRow(i, row);
         numbers.push_back(row[QaN]);
     }
     db.CloseSelect();
@@ -155,10 +152,7 @@ TextList ReadMemberItems(QuizDatabase& db, MemberListMode mode)
                                     "QUIZMEM,PLAYER", "QUIZMEM.MN=PLAYER.N", "QUIZMEM.N");
     TextList row(3);
     for (int i = 0; i < count; ++i) {
-        if (i == 0)
-            db.FetchFirst(row);
-        else
-            db.FetchNext(row);
+        db.FetchRow(i, row);
         if (game) {
             items.push_back(row[0] + FirstDelimiter + row[1] + PointsDelimiter + row[2]);
         } else {
@@ -176,10 +170,7 @@ TextList ReadAnswerItems(QuizDatabase& db)
     const int count = db.OpenSelect("PLAYER.PNAME,QUIZANS.MN,QUIZANS.AN", "QUIZANS,PLAYER", "QUIZANS.MN=PLAYER.N", "");
     TextList row(3);
     for (int i = 0; i < count; ++i) {
-        if (i == 0)
-            db.FetchFirst(row);
-        else
-            db.FetchNext(row);
+        db.FetchRow(i, row);
         items.push_back(row[0] + AnswerNameDelimiter + row[1] + AnswerNumberDelimiter() + row[2]);
     }
     db.CloseSelect();

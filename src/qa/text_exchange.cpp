@@ -140,10 +140,7 @@ bool ExportTableText(QuizDatabase& db, const std::string& table, const std::stri
     file.Write(FileLine(names));
     TextList values(static_cast<size_t>(columns));
     for (int i = 0; i < rows; ++i) {
-        if (i == 0)
-            db.FetchFirst(values);
-        else
-            db.FetchNext(values);
+        db.FetchRow(i, values);
         if (!file.Write(FileLine(values))) break;
     }
     db.CloseSelect();

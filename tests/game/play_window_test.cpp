@@ -123,10 +123,7 @@ protected:
         const int count = Db().OpenSelect(fields, table, "", order);
         for (int i = 0; i < count; ++i) {
             TextList row(columns);
-            if (i == 0)
-                Db().FetchFirst(row);
-            else
-                Db().FetchNext(row);
+            Db().FetchRow(i, row);
             rows.push_back(row);
         }
         Db().CloseSelect();

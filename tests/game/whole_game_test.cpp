@@ -147,10 +147,7 @@ protected:
             const int count = Db.OpenSelect("*", table, "", "");
             for (int i = 0; i < count; ++i) {
                 TextList row(4);
-                if (i == 0)
-                    Db.FetchFirst(row);
-                else
-                    Db.FetchNext(row);
+                Db.FetchRow(i, row);
                 text += " [" + row[0] + "," + row[1] + "," + row[2] + "," + row[3] + "]";
             }
             Db.CloseSelect();

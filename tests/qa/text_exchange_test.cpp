@@ -142,10 +142,7 @@ protected:
         const int count = Db().OpenSelect("*", "QUIZQA", "", "N");
         for (int i = 0; i < count; ++i) {
             TextList row(Columns.size());
-            if (i == 0)
-                Db().FetchFirst(row);
-            else
-                Db().FetchNext(row);
+            Db().FetchRow(i, row);
             rows.push_back(row);
         }
         Db().CloseSelect();

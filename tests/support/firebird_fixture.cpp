@@ -123,10 +123,7 @@ std::vector<TextList> GameDatabaseTest::ReadRows(QuizDatabase& db, const std::st
     const int count = db.OpenSelect(fields, table, condition, order);
     for (int i = 0; i < count && rows.size() < limit; ++i) {
         TextList row(columns);
-        if (i == 0)
-            db.FetchFirst(row);
-        else
-            db.FetchNext(row);
+        db.FetchRow(i, row);
         rows.push_back(row);
     }
     db.CloseSelect();
