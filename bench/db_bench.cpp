@@ -124,10 +124,11 @@ bool RunBackEnd(const std::string& label, const std::string& server, const std::
     }
     AppSettings.ServerName = server;
     AppSettings.DataFolder = folder.Path();
-    std::printf("  database %s\n", QuizDatabase::DatabasePath().c_str());
+    std::printf("  database %s\n", GameDatabasePath().c_str());
 
-    QuizDatabase db;
-    try {
+    QuizDatabase db{GameDatabasePath};
+    bool result = false;
+    const auto lost = RunUntilConnectionLost([&] { result = [&]() -> bool {
         db.CreateGameDatabase();
         if (!db.Connected()) {
             std::printf("  could not create the database\n");
@@ -190,10 +191,9 @@ bool RunBackEnd(const std::string& label, const std::string& server, const std::
         const bool right = written && std::all_of(results.begin(), results.end(), [](const Result& r) { return r.Wrong == 0; });
         if (!right) std::printf("  SOME HELPERS ANSWERED WRONGLY (see the wrong column)\n");
         return right;
-    } catch (const DbError& error) {
-        std::printf("  the connection broke: %s\n", error.what());
-        return false;
-    }
+    }(); });
+    if (lost) std::printf("  the connection broke: %s\n", lost->c_str());
+    return result && !lost;
 }
 
 }  // namespace
@@ -216,11 +216,9 @@ int main(int argc, char** argv)
         setenv("FIREBIRD_LOCK", lockFolder.c_str(), 1);
     }
 
-    char clientVersion[128] = {};
-    isc_get_client_version(clientVersion);
     std::printf("db_bench: %d iterations per operation after %d warm-up, steady_clock\n", iterations, WarmUpIterations);
     std::printf("machine: %u CPUs (%s); Firebird client %s\n", std::thread::hardware_concurrency(), CpuModel().c_str(),
-                clientVersion);
+                ClientLibraryVersion().c_str());
 
     std::string tempParent = std::filesystem::temp_directory_path().string();
     if (tempParent.back() != '/') tempParent += '/';

@@ -87,9 +87,9 @@ bool Run(const std::string& server, const std::string& dataRoot, int runs)
     }
     AppSettings.ServerName = server;
     AppSettings.DataFolder = database.Path();
-    std::printf("database %s\n", QuizDatabase::DatabasePath().c_str());
+    std::printf("database %s\n", GameDatabasePath().c_str());
 
-    QuizDatabase db;
+    QuizDatabase db{GameDatabasePath};
     db.CreateGameDatabase();
     if (!db.Connected() || !db.CreateQuizQaTable()) {
         std::printf("could not create the database and QUIZQA\n");
@@ -176,15 +176,13 @@ int main(int argc, char** argv)
     std::string dataRoot = data;
     if (dataRoot.back() != '/') dataRoot += '/';
 
-    char clientVersion[128] = {};
-    isc_get_client_version(clientVersion);
     std::printf("exchange_bench: loopback server %s, steady_clock\n", server);
     std::printf("machine: %u CPUs (%s); Firebird client %s\n", std::thread::hardware_concurrency(), CpuModel().c_str(),
-                clientVersion);
-    try {
-        return Run(server, dataRoot, runs) ? 0 : 1;
-    } catch (const DbError& error) {
-        std::printf("the connection broke: %s\n", error.what());
+                ClientLibraryVersion().c_str());
+    bool right = false;
+    if (const auto lost = RunUntilConnectionLost([&] { right = Run(server, dataRoot, runs); })) {
+        std::printf("the connection broke: %s\n", lost->c_str());
         return 1;
     }
+    return right ? 0 : 1;
 }

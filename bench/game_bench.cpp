@@ -282,11 +282,11 @@ int main(int argc, char** argv)
     }
     AppSettings.ServerName = server;
     AppSettings.DataFolder = folder.Path;
-    QuizDatabase db;
+    QuizDatabase db{GameDatabasePath};
     db.CreateGameDatabase();
     const int most = *std::max_element(sizes.begin(), sizes.end());
     if (!db.Connected() || !Fill(db, most)) {
-        std::printf("cannot create the database %s\n", QuizDatabase::DatabasePath().c_str());
+        std::printf("cannot create the database %s\n", GameDatabasePath().c_str());
         return 1;
     }
     std::mt19937 random(Seed);

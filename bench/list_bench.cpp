@@ -109,11 +109,11 @@ bool RunBackEnd(const std::string& label, const std::string& server, const std::
     }
     AppSettings.ServerName = server;
     AppSettings.DataFolder = folder.Path();
-    std::printf("  database %s\n", QuizDatabase::DatabasePath().c_str());
+    std::printf("  database %s\n", GameDatabasePath().c_str());
 
     CreateWindows();
     bool right = false;
-    try {
+    const auto lost = RunUntilConnectionLost([&] {
         QuizDatabase& db = Form1->Database();
         db.CreateGameDatabase();
         if (!db.Connected() || !db.CreateQuizQaTable()) {
@@ -161,8 +161,9 @@ bool RunBackEnd(const std::string& label, const std::string& server, const std::
                 right = MeasureLoads(loads, runs);
             }
         }
-    } catch (const DbError& error) {
-        std::printf("  the connection broke: %s\n", error.what());
+    });
+    if (lost) {
+        std::printf("  the connection broke: %s\n", lost->c_str());
         right = false;
     }
     DestroyWindows();

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/dialogs.h"
+#include "app/handler_guard.h"
 #include "app/line_files.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
@@ -100,7 +101,7 @@ std::array<LayoutValue, LayoutLineCount> LayoutValues()
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent)
+TForm1::TForm1(QWidget* parent) : QWidget(parent), Db(GameDatabasePath)
 {
     Controls.setupUi(this);
     ApplyFormLook(this, Qt::white);
@@ -115,15 +116,15 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     Controls.Memo1->setPlainText(memo);
     Controls.PageControl1->setCurrentWidget(Controls.TabSheet1);
 
-    connect(Controls.Button0, &QPushButton::clicked, this, &TForm1::Button0Click);
-    connect(Controls.Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    connect(Controls.Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    connect(Controls.Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    connect(Controls.Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-    connect(Controls.Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
-    connect(Controls.Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
-    connect(Controls.Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
-    connect(Controls.ButtonG, &QPushButton::clicked, this, &TForm1::ButtonGClick);
+    ConnectGuarded(Controls.Button0, &QPushButton::clicked, this, &TForm1::Button0Click);
+    ConnectGuarded(Controls.Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    ConnectGuarded(Controls.Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    ConnectGuarded(Controls.Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    ConnectGuarded(Controls.Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+    ConnectGuarded(Controls.Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    ConnectGuarded(Controls.Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
+    ConnectGuarded(Controls.Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    ConnectGuarded(Controls.ButtonG, &QPushButton::clicked, this, &TForm1::ButtonGClick);
 }
 
 void TForm1::LoadSettings(const std::string& path)
@@ -176,12 +177,12 @@ void TForm1::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // Restoring from the task bar is spontaneous; only the program's own show runs FormShow.
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) Guarded([this] { FormShow(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    Guarded([this] { FormClose(); });
     event->accept();
 }
 

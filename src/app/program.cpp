@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/dialogs.h"
+#include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/sjis_text.h"
 #include "app/window_style.h"
@@ -25,9 +26,10 @@ bool QuizApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-        ShowMessage(nullptr, error.what());
+        // The last net: handlers run inside Guarded, so nothing is expected here.
+        ShowHandlerError(error.what());
     } catch (...) {
-        ShowMessage(nullptr, "unknown error");
+        ShowHandlerError("unknown error");
     }
     return false;
 }

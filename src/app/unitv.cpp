@@ -7,6 +7,8 @@
 TAppSettings AppSettings;
 std::string AppDir;
 
+std::string GameDatabasePath() { return AppSettings.ServerName + AppSettings.DataFolder + "GAMES.FDB"; }
+
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -102,15 +104,6 @@ double TextToFloat(const std::string& text)
     const auto [ptr, ec] = std::from_chars(first, text.data() + n, value);
     if (ec != std::errc() || ptr != text.data() + n) return 0.0;
     return value;
-}
-
-std::string FloatToText(double value)
-{
-    char buffer[64];
-    const auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                         std::chars_format::general, 15);
-    if (ec != std::errc()) return "0";
-    return std::string(buffer, ptr);
 }
 
 std::string LeftSjis(const std::string& text, int32_t n)

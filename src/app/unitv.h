@@ -14,6 +14,9 @@ struct TAppSettings {
 };
 
 extern TAppSettings AppSettings;
+// The database path of the current settings: ServerName + DataFolder + "GAMES.FDB".
+std::string GameDatabasePath();
+
 // The executable's directory, ending in the path separator; set when the main window is shown.
 extern std::string AppDir;
 
@@ -23,9 +26,6 @@ int32_t TextToInt(const std::string& text);
 
 // Whole-text float parse with "." as decimal point whatever the locale; malformed gives 0.0.
 double TextToFloat(const std::string& text);
-
-// General number format, up to 15 significant digits, "." as decimal point (1/3 -> 0.333333333333333).
-std::string FloatToText(double value);
 
 // The longest leading part of at most |n| bytes that does not split a double-byte character.
 std::string LeftSjis(const std::string& text, int32_t n);

@@ -1,6 +1,6 @@
 #include "db/isc.h"
 
-#include "app/unitv.h"
+#include "db/value_text.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "db/quiz_database.h"
 
-#include "app/unitv.h"
+#include "db/database_objects.h"
 
 #include <algorithm>
 #include <cctype>
@@ -46,140 +46,26 @@ TextList SelectLines(const std::string& fields, const std::string& table, const 
 
 }  // namespace
 
-// ---- QuizQuery ----
-
-std::string QuizQuery::Text() const
-{
-    std::string text;
-    for (const std::string& line : Lines) text += line + "\r\n";
-    return text;
-}
-
-void QuizQuery::ExecSql(Attachment& attachment, Transaction& transaction)
-{
-    Close();
-    Stmt.Prepare(attachment, transaction, Text());
-    Stmt.Execute(transaction);
-    Stmt.CloseCursor();
-}
-
-void QuizQuery::Open(Attachment& attachment, Transaction& transaction)
-{
-    Close();
-    if (!transaction.Active()) transaction.Start(attachment);
-    Stmt.Prepare(attachment, transaction, Text());
-    Stmt.Execute(transaction);
-    Opened = true;
-    Exhausted = false;
-    Current = 0;
-    AtEnd = !FetchTo(0);
-}
-
-void QuizQuery::Close()
-{
-    if (Opened) Stmt.CloseCursor();
-    Opened = false;
-    Exhausted = false;
-    AtEnd = false;
-    Current = 0;
-    Rows.clear();
-}
-
-void QuizQuery::Release(bool connectionLost)
-{
-    Opened = false;
-    Rows.clear();
-    if (connectionLost)
-        Stmt.Forget();
-    else
-        Stmt.Free();
-}
-
-bool QuizQuery::FetchTo(size_t index)
-{
-    while (Rows.size() <= index && !Exhausted) {
-        if (!Stmt.Fetch()) {
-            Exhausted = true;
-            // The cursor has delivered everything; the rows stay readable in memory.
-            Stmt.CloseCursor();
-            break;
-        }
-        if (Rows.size() == Rows.capacity()) Rows.reserve(Rows.size() + 1000);
-        TextList row;
-        row.reserve(static_cast<size_t>(Stmt.ColumnCount()));
-        for (int column = 0; column < Stmt.ColumnCount(); ++column) row.push_back(Stmt.ColumnText(column));
-        Rows.push_back(std::move(row));
-    }
-    return index < Rows.size();
-}
-
-std::string QuizQuery::Field(int column) const
-{
-    if (!Opened || AtEnd || Current >= Rows.size()) return {};
-    const TextList& row = Rows[Current];
-    return column >= 0 && static_cast<size_t>(column) < row.size() ? row[static_cast<size_t>(column)] : std::string();
-}
-
-void QuizQuery::First()
-{
-    if (!Opened) return;
-    Current = 0;
-    AtEnd = !FetchTo(0);
-}
-
-void QuizQuery::Next()
-{
-    if (!Opened || AtEnd) return;
-    if (FetchTo(Current + 1))
-        ++Current;
-    else
-        AtEnd = true;
-}
-
-void QuizQuery::Last()
-{
-    if (!Opened) return;
-    FetchTo(SIZE_MAX - 1);
-    AtEnd = Rows.empty();
-    Current = Rows.empty() ? 0 : Rows.size() - 1;
-}
-
-int QuizQuery::MoveBy(int distance)
-{
-    if (!Opened || Rows.empty()) return 0;
-    const size_t from = Current;
-    if (distance >= 0) {
-        const size_t target = Current + static_cast<size_t>(distance);
-        FetchTo(target);
-        Current = std::min(target, Rows.size() - 1);
-    } else {
-        const size_t back = static_cast<size_t>(-static_cast<int64_t>(distance));
-        Current = back > Current ? 0 : Current - back;
-    }
-    AtEnd = false;
-    return static_cast<int>(static_cast<int64_t>(Current) - static_cast<int64_t>(from));
-}
-
 // ---- QuizDatabase: connection ----
 
-QuizDatabase::~QuizDatabase()
+QuizDatabase::QuizDatabase(std::function<std::string()> path)
+    : Path(std::move(path)), Objects(std::make_unique<DatabaseObjects>())
 {
-    try {
-        DisconnectDatabase();
-    } catch (const DbError&) {
-        // The program is ending; a connection that cannot be closed cleanly is dropped.
-    }
 }
 
-std::string QuizDatabase::DatabasePath() { return AppSettings.ServerName + AppSettings.DataFolder + "GAMES.FDB"; }
+QuizDatabase::~QuizDatabase() { DisconnectDatabase(); }
+
+DatabaseObjects& ObjectsOf(QuizDatabase& db) { return *db.Objects; }
+
+bool QuizDatabase::Connected() const { return Objects->IBDatabase1.IsOpen(); }
 
 void QuizDatabase::CreateGameDatabase()
 {
     if (Connected()) return;
-    const std::string statement = "CREATE DATABASE '" + DatabasePath() + "' " + "USER \"" + UserName + "\"\r\n" +
+    const std::string statement = "CREATE DATABASE '" + Path() + "' " + "USER \"" + UserName + "\"\r\n" +
                                   "PASSWORD \"" + Password + "\"\r\n" + "PAGE_SIZE 4096\r\n";
     try {
-        IBDatabase1.CreateByStatement(statement);
+        Objects->IBDatabase1.CreateByStatement(statement);
     } catch (const DbError&) {
         // Usually the database exists already; the server left it untouched.
     }
@@ -192,114 +78,149 @@ void QuizDatabase::ConnectDatabase()
     ParameterBlock dpb(isc_dpb_version1);
     dpb.Add(isc_dpb_user_name, UserName).Add(isc_dpb_password, Password);
     try {
-        IBDatabase1.Attach(DatabasePath(), dpb);
+        Objects->IBDatabase1.Attach(Path(), dpb);
     } catch (const DbError&) {
         DisconnectDatabase();
     }
 }
 
+// Quiet whatever state the connection is in: every step that fails gives up its handle.
 void QuizDatabase::DisconnectDatabase()
 {
-    IBQuery1.Close();
-    IBQuery1.Release(false);
-    for (Transaction* transaction : {&IBTransaction1, &NamesTransaction}) {
+    DatabaseObjects& o = *Objects;
+    o.IBQuery1.Close();
+    o.IBQuery1.Release(false);
+    for (Transaction* transaction : {&o.IBTransaction1, &o.NamesTransaction}) {
         try {
             transaction->Rollback();
         } catch (const DbError&) {
             transaction->Forget();
         }
     }
-    IBDatabase1.Detach();
+    o.IBDatabase1.Detach();
 }
 
 void QuizDatabase::ForgetConnection()
 {
-    IBQuery1.Release(true);
-    IBTransaction1.Forget();
-    NamesTransaction.Forget();
-    IBDatabase1.Forget();
+    Objects->IBQuery1.Release(true);
+    Objects->IBTransaction1.Forget();
+    Objects->NamesTransaction.Forget();
+    Objects->IBDatabase1.Forget();
 }
 
-void QuizDatabase::Absorb(const DbError& error)
+void QuizDatabase::Absorb(bool lostConnection)
 {
-    if (error.LostConnection()) ForgetConnection();
+    if (!lostConnection) return;
+    // No further call may reach the server on these handles: they are given up unfreed.
+    ForgetConnection();
+    throw;
 }
 
 bool QuizDatabase::TableExists(const std::string& name)
 {
     if (!Connected()) return false;
-    Names.clear();
+    DatabaseObjects& o = *Objects;
+    o.Names.clear();
     ++Statements;
     Statement names;
     try {
-        if (!NamesTransaction.Active()) NamesTransaction.Start(IBDatabase1);
-        names.Prepare(IBDatabase1, NamesTransaction, TableNamesQuery);
-        names.Execute(NamesTransaction);
-        while (names.Fetch()) Names.push_back(TrimRight(names.ColumnText(0)));
+        if (!o.NamesTransaction.Active()) o.NamesTransaction.Start(o.IBDatabase1);
+        names.Prepare(o.IBDatabase1, o.NamesTransaction, TableNamesQuery);
+        names.Execute(o.NamesTransaction);
+        while (names.Fetch()) o.Names.push_back(TrimRight(names.ColumnText(0)));
         names.CloseCursor();
         names.Free();
-        NamesTransaction.Commit();
+        o.NamesTransaction.Commit();
     } catch (const DbError& error) {
-        // Reading the names is one of the two places whose errors reach the caller.
-        if (error.LostConnection()) {
-            names.Forget();
-            ForgetConnection();
+        if (error.LostConnection()) names.Forget();
+        Absorb(error.LostConnection());
+        // Any other failure: no name counts as read, and the transaction starts anew next time.
+        names.Free();
+        try {
+            o.NamesTransaction.Rollback();
+        } catch (const DbError& rollbackError) {
+            o.NamesTransaction.Forget();
+            Absorb(rollbackError.LostConnection());
         }
-        throw;
+        o.Names.clear();
+        return false;
     }
-    return std::any_of(Names.begin(), Names.end(), [&](const std::string& n) { return SameNameIgnoringCase(n, name); });
+    return std::any_of(o.Names.begin(), o.Names.end(),
+                       [&](const std::string& n) { return SameNameIgnoringCase(n, name); });
 }
 
 // ---- the two cycles ----
 
 bool QuizDatabase::RunWrite(const TextList& lines)
 {
+    // A closed connection has no handle to start the transaction on.
+    if (!Connected()) return false;
+    DatabaseObjects& o = *Objects;
     bool committed = false;
     ++Statements;
     try {
-        if (IBTransaction1.Active()) IBTransaction1.Rollback();
-        IBTransaction1.Start(IBDatabase1);
-        IBQuery1.Close();
-        IBQuery1.SetLines(lines);
-        IBQuery1.ExecSql(IBDatabase1, IBTransaction1);
-        IBTransaction1.Commit();
+        if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
+        o.IBTransaction1.Start(o.IBDatabase1);
+        o.IBQuery1.Close();
+        o.IBQuery1.SetLines(lines);
+        o.IBQuery1.ExecSql(o.IBDatabase1, o.IBTransaction1);
+        o.IBTransaction1.Commit();
         committed = true;
     } catch (const DbError& error) {
-        Absorb(error);
+        o.IBQuery1.Close();
+        Absorb(error.LostConnection());
         try {
-            if (IBTransaction1.Active()) IBTransaction1.Rollback();
+            if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
         } catch (const DbError& rollbackError) {
-            Absorb(rollbackError);
-            IBTransaction1.Forget();
+            o.IBTransaction1.Forget();
+            Absorb(rollbackError.LostConnection());
         }
     }
-    IBQuery1.Close();
+    o.IBQuery1.Close();
     return committed;
 }
 
 bool QuizDatabase::OpenRead(const TextList& lines)
 {
-    const bool rolledBack = IBTransaction1.Active();
     CloseQuery();
+    DatabaseObjects& o = *Objects;
     ++Statements;
-    IBQuery1.SetLines(lines);
+    o.IBQuery1.SetLines(lines);
     try {
-        IBQuery1.Open(IBDatabase1, IBTransaction1);
+        o.IBQuery1.Open(o.IBDatabase1, o.IBTransaction1);
         return true;
     } catch (const DbError& error) {
-        Absorb(error);
-        IBQuery1.Close();
-        // The client library accepts the roll-back of a dead connection and reports the break
-        // only at the next call; after a roll-back, that break is passed on as the roll-back's.
-        if (rolledBack && error.LostConnection()) throw;
+        o.IBQuery1.Close();
+        Absorb(error.LostConnection());
         return false;
     }
 }
 
-bool QuizDatabase::OpenOwnSelect(const TextList& lines)
+std::vector<TextList> QuizDatabase::ReadPage(const TextList& lines, int skip, int limit)
 {
-    if (!Connected()) return false;
-    return OpenRead(lines);
+    std::vector<TextList> rows;
+    if (!Connected()) return rows;
+    QuizQuery& query = Objects->IBQuery1;
+    if (OpenRead(lines)) {
+        try {
+            // A skip that runs past the last row leaves the cursor at its end: an empty page.
+            bool atEnd = query.Eof();
+            if (skip > 0 && !atEnd) atEnd = query.MoveBy(skip) < skip;
+            while (!atEnd && static_cast<int>(rows.size()) < limit) {
+                TextList row;
+                for (int column = 0; column < query.FieldCount(); ++column) row.push_back(query.Field(column));
+                rows.push_back(std::move(row));
+                if (static_cast<int>(rows.size()) >= limit) break;
+                query.Next();
+                atEnd = query.Eof();
+            }
+        } catch (const DbError& error) {
+            query.Close();
+            Absorb(error.LostConnection());
+        }
+    }
+    query.Close();
+    return rows;
 }
 
 bool QuizDatabase::ExecSqlLines(const TextList& lines)
@@ -393,14 +314,13 @@ bool QuizDatabase::DeleteRows(const std::string& table, const std::string& condi
 
 void QuizDatabase::CloseQuery()
 {
-    IBQuery1.Close();
+    DatabaseObjects& o = *Objects;
+    o.IBQuery1.Close();
     try {
-        if (IBTransaction1.Active()) IBTransaction1.Rollback();
+        if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
     } catch (const DbError& error) {
-        // The roll-back that starts every read is where a broken connection shows itself;
-        // the error is passed on so that the user learns of it.
-        if (error.LostConnection()) ForgetConnection();
-        throw;
+        o.IBTransaction1.Forget();
+        Absorb(error.LostConnection());
     }
 }
 
@@ -410,12 +330,12 @@ int QuizDatabase::CountRows(const std::string& table, const std::string& conditi
     if (!OpenRead(SelectLines("*", table, condition))) return -1;
     int count = -1;
     try {
-        IBQuery1.Last();
-        count = IBQuery1.RecordCount();
+        Objects->IBQuery1.Last();
+        count = Objects->IBQuery1.RecordCount();
     } catch (const DbError& error) {
-        Absorb(error);
+        Absorb(error.LostConnection());
     }
-    IBQuery1.Close();
+    Objects->IBQuery1.Close();
     return count;
 }
 
@@ -423,8 +343,8 @@ int QuizDatabase::CountColumns(const std::string& table)
 {
     if (!Connected()) return -1;
     if (!OpenRead({"SELECT * ", "   FROM " + table + " ;"})) return -1;
-    const int count = IBQuery1.FieldCount();
-    IBQuery1.Close();
+    const int count = Objects->IBQuery1.FieldCount();
+    Objects->IBQuery1.Close();
     return count;
 }
 
@@ -436,8 +356,8 @@ bool QuizDatabase::ValueExists(const std::string& table, const std::string& fiel
     const TextList lines = {"SELECT " + field + " ", "   FROM " + table + " ",
                             "   WHERE " + extra + "(" + field + "='" + value + "') ", "   ;"};
     if (!OpenRead(lines)) return false;
-    const bool found = !IBQuery1.Eof();
-    IBQuery1.Close();
+    const bool found = !Objects->IBQuery1.Eof();
+    Objects->IBQuery1.Close();
     return found;
 }
 
@@ -447,8 +367,8 @@ void QuizDatabase::SelectMax(const std::string& table, const std::string& field,
     out.clear();
     if (!Connected()) return;
     if (!OpenRead(SelectLines("MAX(" + field + ")", table, condition))) return;
-    if (!IBQuery1.Eof()) out = IBQuery1.Field(0);
-    IBQuery1.Close();
+    if (!Objects->IBQuery1.Eof()) out = Objects->IBQuery1.Field(0);
+    Objects->IBQuery1.Close();
 }
 
 int QuizDatabase::SelectFirstRow(const std::string& fields, const std::string& table, const std::string& condition,
@@ -457,11 +377,11 @@ int QuizDatabase::SelectFirstRow(const std::string& fields, const std::string& t
     if (!Connected()) return -1;
     if (!OpenRead(SelectLines(fields, table, condition))) return -1;
     int copied = -1;
-    if (!IBQuery1.Eof()) {
-        const int columns = std::min(IBQuery1.FieldCount(), static_cast<int>(out.size()));
-        for (copied = 0; copied < columns; ++copied) out[static_cast<size_t>(copied)] = IBQuery1.Field(copied);
+    if (!Objects->IBQuery1.Eof()) {
+        const int columns = std::min(Objects->IBQuery1.FieldCount(), static_cast<int>(out.size()));
+        for (copied = 0; copied < columns; ++copied) out[static_cast<size_t>(copied)] = Objects->IBQuery1.Field(copied);
     }
-    IBQuery1.Close();
+    Objects->IBQuery1.Close();
     return copied;
 }
 
@@ -472,11 +392,11 @@ int QuizDatabase::SelectFirstValue(const std::string& field, const std::string& 
     if (!Connected()) return -1;
     if (!OpenRead(SelectLines(field, table, condition))) return -1;
     int result = -1;
-    if (!IBQuery1.Eof()) {
-        out = IBQuery1.Field(0);
+    if (!Objects->IBQuery1.Eof()) {
+        out = Objects->IBQuery1.Field(0);
         result = 1;
     }
-    IBQuery1.Close();
+    Objects->IBQuery1.Close();
     return result;
 }
 
@@ -486,52 +406,52 @@ int QuizDatabase::OpenSelect(const std::string& fields, const std::string& table
     if (!Connected()) return 0;
     if (!OpenRead(SelectLines(fields, table, condition, order))) return 0;
     try {
-        IBQuery1.Last();
-        const int count = IBQuery1.RecordCount();
-        IBQuery1.First();
+        Objects->IBQuery1.Last();
+        const int count = Objects->IBQuery1.RecordCount();
+        Objects->IBQuery1.First();
         return count;
     } catch (const DbError& error) {
-        Absorb(error);
-        IBQuery1.Close();
+        Absorb(error.LostConnection());
+        Objects->IBQuery1.Close();
         return 0;
     }
 }
 
 void QuizDatabase::CopyRow(TextList& out) const
 {
-    const size_t columns = std::min(static_cast<size_t>(IBQuery1.FieldCount()), out.size());
-    for (size_t i = 0; i < columns; ++i) out[i] = IBQuery1.Field(static_cast<int>(i));
+    const size_t columns = std::min(static_cast<size_t>(Objects->IBQuery1.FieldCount()), out.size());
+    for (size_t i = 0; i < columns; ++i) out[i] = Objects->IBQuery1.Field(static_cast<int>(i));
 }
 
 void QuizDatabase::GetFieldNames(TextList& out)
 {
-    if (!IBQuery1.IsOpen()) return;
-    const size_t columns = std::min(static_cast<size_t>(IBQuery1.FieldCount()), out.size());
-    for (size_t i = 0; i < columns; ++i) out[i] = IBQuery1.FieldName(static_cast<int>(i));
+    if (!Objects->IBQuery1.IsOpen()) return;
+    const size_t columns = std::min(static_cast<size_t>(Objects->IBQuery1.FieldCount()), out.size());
+    for (size_t i = 0; i < columns; ++i) out[i] = Objects->IBQuery1.FieldName(static_cast<int>(i));
 }
 
 std::vector<bool> QuizDatabase::FieldIsText()
 {
     std::vector<bool> text;
-    for (int i = 0; i < IBQuery1.FieldCount(); ++i) text.push_back(IBQuery1.FieldIsText(i));
+    for (int i = 0; i < Objects->IBQuery1.FieldCount(); ++i) text.push_back(Objects->IBQuery1.FieldIsText(i));
     return text;
 }
 
 void QuizDatabase::FetchFirst(TextList& out)
 {
-    if (!IBQuery1.IsOpen()) return;
-    const size_t columns = std::min(static_cast<size_t>(IBQuery1.FieldCount()), out.size());
+    if (!Objects->IBQuery1.IsOpen()) return;
+    const size_t columns = std::min(static_cast<size_t>(Objects->IBQuery1.FieldCount()), out.size());
     for (size_t i = 0; i < columns; ++i) out[i].clear();
-    IBQuery1.First();
+    Objects->IBQuery1.First();
     CopyRow(out);
 }
 
 void QuizDatabase::FetchNext(TextList& out)
 {
-    if (!IBQuery1.IsOpen()) return;
-    IBQuery1.Next();
-    if (IBQuery1.Eof()) {
-        const size_t columns = std::min(static_cast<size_t>(IBQuery1.FieldCount()), out.size());
+    if (!Objects->IBQuery1.IsOpen()) return;
+    Objects->IBQuery1.Next();
+    if (Objects->IBQuery1.Eof()) {
+        const size_t columns = std::min(static_cast<size_t>(Objects->IBQuery1.FieldCount()), out.size());
         for (size_t i = 0; i < columns; ++i) out[i].clear();
         return;
     }
@@ -540,8 +460,8 @@ void QuizDatabase::FetchNext(TextList& out)
 
 void QuizDatabase::FetchMoveBy(int distance, TextList& out)
 {
-    if (!IBQuery1.IsOpen()) return;
-    IBQuery1.MoveBy(distance);
+    if (!Objects->IBQuery1.IsOpen()) return;
+    Objects->IBQuery1.MoveBy(distance);
     CopyRow(out);
 }
 
@@ -553,4 +473,25 @@ void QuizDatabase::FetchRow(int index, TextList& out)
         FetchNext(out);
 }
 
-void QuizDatabase::CloseSelect() { IBQuery1.Close(); }
+void QuizDatabase::CloseSelect() { Objects->IBQuery1.Close(); }
+
+bool QuizDatabase::SelectOpen() const { return Objects->IBQuery1.IsOpen(); }
+
+std::optional<std::string> RunUntilConnectionLost(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const DbError& error) {
+        // Only a lost connection leaves the operations; anything else would be a fault here.
+        if (!error.LostConnection()) throw;
+        return std::string(error.what());
+    }
+    return std::nullopt;
+}
+
+std::string ClientLibraryVersion()
+{
+    char version[128] = {};
+    isc_get_client_version(version);
+    return version;
+}

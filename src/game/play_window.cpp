@@ -1,9 +1,11 @@
 #include "game/play_window.h"
 
 #include "app/dialogs.h"
+#include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
+#include "db/value_text.h"
 #include "app/window_style.h"
 #include "game/room_protocol.h"
 
@@ -59,25 +61,26 @@ TFormPlay::TFormPlay(QWidget* parent)
     Controls.Label2->setPalette(blue);
 
     Timer1.setSingleShot(true);
-    connect(&Timer1, &QTimer::timeout, this, &TFormPlay::Timer1Timer);
-    connect(Controls.Button1, &QPushButton::clicked, this, &TFormPlay::Button1Click);
-    connect(Controls.Button2, &QPushButton::clicked, this, &TFormPlay::Button2Click);
-    connect(Controls.Button3, &QPushButton::clicked, this, &TFormPlay::Button3Click);
-    connect(Controls.Button4, &QPushButton::clicked, this, &TFormPlay::Button4Click);
-    connect(Controls.Button5, &QPushButton::clicked, this, &TFormPlay::Button5Click);
-    connect(Controls.Button6, &QPushButton::clicked, this, &TFormPlay::Button6Click);
+    connect(&Timer1, &QTimer::timeout, this, [this] { RunGuarded(&TFormPlay::Timer1Timer); });
+    connect(Controls.Button1, &QPushButton::clicked, this, [this] { RunGuarded(&TFormPlay::Button1Click); });
+    connect(Controls.Button2, &QPushButton::clicked, this, [this] { RunGuarded(&TFormPlay::Button2Click); });
+    connect(Controls.Button3, &QPushButton::clicked, this, [this] { RunGuarded(&TFormPlay::Button3Click); });
+    connect(Controls.Button4, &QPushButton::clicked, this, [this] { RunGuarded(&TFormPlay::Button4Click); });
+    connect(Controls.Button5, &QPushButton::clicked, this, [this] { RunGuarded(&TFormPlay::Button5Click); });
+    connect(Controls.Button6, &QPushButton::clicked, this, [this] { RunGuarded(&TFormPlay::Button6Click); });
 }
 
 void TFormPlay::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) RunGuarded(&TFormPlay::FormShow);
 }
 
 // Every way of closing the dialog (quit button, title-bar close, the lobby's exit) ends here.
 void TFormPlay::done(int result)
 {
-    if (!Leaving) FormClose();
+    // Leaving after a lost connection finds the connection closed and fails quietly.
+    if (!Leaving) Guarded([this] { FormClose(); });
     QDialog::done(result);
 }
 
@@ -130,9 +133,29 @@ void TFormPlay::FormClose()
 
 void TFormPlay::ArmTimer() { Timer1.start(GameTiming.TickMs); }
 
+void TFormPlay::RunGuarded(void (TFormPlay::*handler)())
+{
+    if (!Guarded([this, handler] { (this->*handler)(); })) StopForLostConnection();
+}
+
+void TFormPlay::StopForLostConnection()
+{
+    Timer1.stop();
+    GameState = TGameState::ConnectionLost;
+    for (int k = 1; k <= 4; ++k) AnswerButton(Controls, k)->setEnabled(false);
+    Controls.Button5->setEnabled(false);
+    SetLabelB(Sjis("データベースとの接続が切れました"));
+}
+
 void TFormPlay::Timer1Timer()
 {
     Timer1.stop();
+    // A program that runs unconnected has lost its connection: a break met by another
+    // handler, or none at all, leaves the game where it stands.
+    if (!Db().Connected()) {
+        if (GameState != TGameState::ConnectionLost) StopForLostConnection();
+        return;
+    }
     const auto started = std::chrono::steady_clock::now();
     const uint64_t statements = Db().StatementsSent();
     PausedUs = 0;
@@ -157,6 +180,7 @@ void TFormPlay::Step()
     case TGameState::WaitJudged: WaitJudged(); break;
     case TGameState::FinalResult: FinalResult(); break;
     case TGameState::Restart: break;
+    case TGameState::ConnectionLost: return;
     }
     if (Leaving) return;  // the lobby found a game running and closed the window
     if (GameState == TGameState::Restart) {

@@ -33,6 +33,8 @@ enum class TGameState : int32_t {
     WaitJudged = 8,
     FinalResult = 9,
     Restart = 10,
+    // The connection broke: the loop stands still until the player closes the window.
+    ConnectionLost = 11,
 };
 
 class TFormPlay : public QDialog {
@@ -86,6 +88,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Runs a handler inside the lost-connection guard; an abandoned handler stops the game.
+    void RunGuarded(void (TFormPlay::*handler)());
+    // The connection broke: no further question, result or point; LabelB says so.
+    void StopForLostConnection();
     // The step of the current state and what follows it (re-arming, or the next room).
     void Step();
     void Lobby();

@@ -2,6 +2,7 @@
 
 #include "app/sjis_text.h"
 #include "app/unitv.h"
+#include "db/value_text.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "player/settings_window.h"
 
 #include "app/dialogs.h"
+#include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
@@ -39,14 +40,14 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent)
     MakeFixedSingleBorder(this);
     PlaceWindow(this, 192, 107);
 
-    connect(Controls.Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
-    connect(Controls.Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
+    ConnectGuarded(Controls.Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    ConnectGuarded(Controls.Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
 }
 
 void TForm2::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) Guarded([this] { FormShow(); });
 }
 
 void TForm2::keyPressEvent(QKeyEvent* event)

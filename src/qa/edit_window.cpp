@@ -1,6 +1,7 @@
 #include "qa/edit_window.h"
 
 #include "app/dialogs.h"
+#include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
@@ -22,10 +23,10 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent)
     MakeFixedSingleBorder(this);
     PlaceWindow(this, 192, 107);
 
-    connect(Controls.Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
-    connect(Controls.Button2, &QPushButton::clicked, this, &TForm4::Button2Click);
-    connect(Controls.Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
-    connect(Controls.Button4, &QPushButton::clicked, this, &TForm4::Button4Click);
+    ConnectGuarded(Controls.Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
+    ConnectGuarded(Controls.Button2, &QPushButton::clicked, this, &TForm4::Button2Click);
+    ConnectGuarded(Controls.Button3, &QPushButton::clicked, this, &TForm4::Button3Click);
+    ConnectGuarded(Controls.Button4, &QPushButton::clicked, this, &TForm4::Button4Click);
 }
 
 QaBoxes TForm4::Boxes() const
@@ -37,7 +38,7 @@ QaBoxes TForm4::Boxes() const
 void TForm4::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) Guarded([this] { FormShow(); });
 }
 
 void TForm4::keyPressEvent(QKeyEvent* event)

@@ -1,6 +1,7 @@
 #include "qa/entry_window.h"
 
 #include "app/dialogs.h"
+#include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
@@ -23,9 +24,9 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent)
     PlaceWindow(this, 192, 107);
 
     Controls.Edit1->installEventFilter(this);
-    connect(Controls.Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
-    connect(Controls.Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
-    connect(Controls.Button3, &QPushButton::clicked, this, &TForm3::Button3Click);
+    ConnectGuarded(Controls.Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    ConnectGuarded(Controls.Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+    ConnectGuarded(Controls.Button3, &QPushButton::clicked, this, &TForm3::Button3Click);
 }
 
 QaBoxes TForm3::Boxes() const
@@ -37,7 +38,7 @@ QaBoxes TForm3::Boxes() const
 void TForm3::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) Guarded([this] { FormShow(); });
 }
 
 void TForm3::keyPressEvent(QKeyEvent* event)

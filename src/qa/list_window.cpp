@@ -1,8 +1,10 @@
 #include "qa/list_window.h"
 
+#include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/sjis_text.h"
 #include "app/window_style.h"
+#include "db/value_text.h"
 
 #include <QColor>
 #include <QEvent>
@@ -33,19 +35,6 @@ const std::array<const char*, 4> FilterTexts = {
     "", "(COALESCE(Q1,'') || COALESCE(Q2,'') || COALESCE(Q3,'') || COALESCE(Q4,''))", "ANS",
     "(COALESCE(AN1,'') || COALESCE(AN2,'') || COALESCE(AN3,''))"};
 
-// The filter text inside a quoted literal: each single quote doubled, so the text the user
-// typed stays one literal whatever it holds. % and _ keep their meaning as LIKE wildcards.
-// A quote byte is never the second byte of a double-byte CP932 character.
-std::string QuotedLikeText(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out;
-}
-
 }  // namespace
 
 TForm5::TForm5(QWidget* parent) : QWidget(parent)
@@ -64,24 +53,26 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent)
     Controls.Edit1->installEventFilter(this);
     Controls.StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 
-    connect(Controls.Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
-    connect(Controls.Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
-    connect(Controls.Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
-    connect(Controls.Button4, &QPushButton::clicked, this, &TForm5::Button4Click);
+    ConnectGuarded(Controls.Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    ConnectGuarded(Controls.Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
+    ConnectGuarded(Controls.Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
+    ConnectGuarded(Controls.Button4, &QPushButton::clicked, this, &TForm5::Button4Click);
     // activated: only the user's pick, not the selection that FormShow sets.
-    connect(Controls.ComboBox1, &QComboBox::activated, this, &TForm5::ComboBox1Select);
-    connect(Controls.ComboBox2, &QComboBox::activated, this, &TForm5::ComboBox2Select);
+    connect(Controls.ComboBox1, &QComboBox::activated, this,
+            [this](int index) { Guarded([this, index] { ComboBox1Select(index); }); });
+    ConnectGuarded(Controls.ComboBox2, &QComboBox::activated, this, &TForm5::ComboBox2Select);
 }
 
 void TForm5::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) Guarded([this] { FormShow(); });
 }
 
 bool TForm5::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Controls.Edit1 && event->type() == QEvent::MouseButtonDblClick) ComboBox2Select();
+    if (watched == Controls.Edit1 && event->type() == QEvent::MouseButtonDblClick)
+        Guarded([this] { ComboBox2Select(); });
     return QWidget::eventFilter(watched, event);
 }
 
@@ -128,40 +119,27 @@ void TForm5::SetButtonsEnabled(bool enabled)
 
 void TForm5::ClearGrid() { Controls.StringGrid1->clearContents(); }
 
+TextList PageStatementLines(const std::string& where, const std::string& order)
+{
+    TextList lines = {"SELECT * FROM QUIZQA"};
+    if (!where.empty()) lines.push_back("  WHERE " + where);
+    lines.push_back("  ORDER BY " + order + ";");
+    return lines;
+}
+
 void TForm5::LoadPage()
 {
-    QuizDatabase& db = Form1->Database();
-    TextList lines = {"SELECT * FROM QUIZQA"};
-    if (!WhereText.empty()) lines.push_back("  WHERE " + WhereText);
-    lines.push_back("  ORDER BY " + OrderText + ";");
-
+    const TextList lines = PageStatementLines(WhereText, OrderText);
+    const std::vector<TextList> rows = Form1->Database().ReadPage(lines, PageStart - 1, PageSize);
     QTableWidget* grid = Controls.StringGrid1;
-    int row = 1;
-    if (db.OpenOwnSelect(lines)) {
-        QuizQuery& query = db.Query();
-        try {
-            // A skip that runs past the last row leaves the cursor at its end: an empty page.
-            const int skip = PageStart - 1;
-            bool atEnd = query.Eof();
-            if (skip > 0 && !atEnd) atEnd = query.MoveBy(skip) < skip;
-            while (!atEnd) {
-                for (int column = 0; column < GridColumns; ++column) {
-                    auto* item = new QTableWidgetItem(ToQt(query.Field(column)));
-                    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-                    grid->setItem(row - 1, column, item);
-                }
-                ++row;
-                if (row > PageSize) break;
-                query.Next();
-                atEnd = query.Eof();
-            }
-        } catch (const DbError&) {
-            // The page ends where the error struck; the rows shown so far stay. A broken
-            // connection is reported by the roll-back that starts the next read.
+    for (size_t row = 0; row < rows.size(); ++row) {
+        for (int column = 0; column < GridColumns && column < static_cast<int>(rows[row].size()); ++column) {
+            auto* item = new QTableWidgetItem(ToQt(rows[row][static_cast<size_t>(column)]));
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            grid->setItem(static_cast<int>(row), column, item);
         }
     }
-    db.CloseSelect();  // the read transaction stays active until the next read or write
-    NextPageStart = PageStart + row - 1;
+    NextPageStart = PageStart + static_cast<int>(rows.size());
 }
 
 void TForm5::Button1Click()
@@ -208,6 +186,8 @@ void TForm5::ComboBox2Select()
     const std::string text = EditText(Controls.Edit1);
     if (text.empty()) index = 0;
     WhereText = FilterTexts[static_cast<size_t>(index)];
-    if (!WhereText.empty()) WhereText += " LIKE '%" + QuotedLikeText(text) + "%'";
+    // The typed text stays one literal whatever it holds; % and _ keep their meaning as LIKE
+    // wildcards.
+    if (!WhereText.empty()) WhereText += " LIKE " + SqlQuoted("%" + text + "%");
     Button1Click();
 }

@@ -2,6 +2,7 @@
 // read-only grid, one page at a time, in one of eight orders and optionally filtered.
 #pragma once
 
+#include "db/quiz_database.h"
 #include "ui_list_window.h"
 
 #include <QWidget>
@@ -42,3 +43,6 @@ private:
 };
 
 extern TForm5* Form5;
+
+// The lines of the paged SELECT: the filter condition (empty for none) and the order list.
+TextList PageStatementLines(const std::string& where, const std::string& order);

@@ -2,6 +2,7 @@
 
 #include "app/line_files.h"
 #include "app/unitv.h"
+#include "db/value_text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -104,19 +105,8 @@ void SplitFields(const std::string& line, TextList& slots)
     }
 }
 
-// Empty text is NULL. A single quote is doubled, so that the text reaches the table as it
-// stands in the file rather than breaking the statement.
-std::string TextLiteral(const std::string& value)
-{
-    if (value.empty()) return "NULL";
-    std::string literal = "'";
-    for (char c : value) {
-        literal += c;
-        if (c == '\'') literal += '\'';
-    }
-    literal += '\'';
-    return literal;
-}
+// Empty text is NULL; any other text reaches the table as it stands in the file, quotes included.
+std::string TextLiteral(const std::string& value) { return value.empty() ? "NULL" : SqlQuoted(value); }
 
 // Read as a number (empty or malformed text is 0) and written in the general format.
 std::string NumberLiteral(const std::string& value) { return FloatToText(TextToFloat(value)); }
@@ -132,7 +122,7 @@ bool ExportTableText(QuizDatabase& db, const std::string& table, const std::stri
     const int rows = db.OpenSelect("*", table, condition, order);
     // A statement that failed (a bad condition, a lost table) leaves no cursor; writing a file
     // then would pass off a header of nothing as the table.
-    if (!db.Query().IsOpen()) return false;
+    if (!db.SelectOpen()) return false;
 
     TextList names(static_cast<size_t>(columns));
     db.GetFieldNames(names);

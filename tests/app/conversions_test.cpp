@@ -1,4 +1,5 @@
 #include "app/unitv.h"
+#include "db/value_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The connection, the table list, the four game tables and the read and write cycles of
 // QuizDatabase, on the embedded engine (each test on its own new GAMES.FDB).
-#include "db/quiz_database.h"
+#include "db/database_objects.h"
 
 #include "app/sjis_text.h"
 #include "support/firebird_fixture.h"
@@ -19,13 +19,13 @@ TEST(DatabasePath, IsServerNameThenDataFolderThenGamesFdb)
     SettingsGuard settings;
     AppSettings.ServerName = "dbhost:";
     AppSettings.DataFolder = "/var/lib/firebird/3.0/data/quizgame/";
-    EXPECT_EQ(QuizDatabase::DatabasePath(), "dbhost:/var/lib/firebird/3.0/data/quizgame/GAMES.FDB");
+    EXPECT_EQ(GameDatabasePath(), "dbhost:/var/lib/firebird/3.0/data/quizgame/GAMES.FDB");
     AppSettings.ServerName = "";
     AppSettings.DataFolder = "C:\\Games\\";
-    EXPECT_EQ(QuizDatabase::DatabasePath(), "C:\\Games\\GAMES.FDB");
+    EXPECT_EQ(GameDatabasePath(), "C:\\Games\\GAMES.FDB");
     // The path follows the settings of the moment, not those of an earlier call.
     AppSettings.ServerName = "127.0.0.1/3051:";
-    EXPECT_EQ(QuizDatabase::DatabasePath(), "127.0.0.1/3051:C:\\Games\\GAMES.FDB");
+    EXPECT_EQ(GameDatabasePath(), "127.0.0.1/3051:C:\\Games\\GAMES.FDB");
 }
 
 using Connection = GameDatabaseTest;
@@ -34,7 +34,7 @@ TEST_F(Connection, CreatedDatabaseIsEmptyWithPageSize4096AndDialect3)
 {
     EXPECT_TRUE(Db.Connected());
     EXPECT_FALSE(Db.TableExists("PLAYER"));
-    EXPECT_TRUE(Db.TableNames().empty());
+    EXPECT_TRUE(ObjectsOf(Db).Names.empty());
     ASSERT_EQ(Db.OpenSelect("MON$PAGE_SIZE, MON$SQL_DIALECT", "MON$DATABASE", "", ""), 1);
     TextList row(2);
     Db.FetchFirst(row);
@@ -47,7 +47,7 @@ TEST_F(Connection, CreateOnAnExistingFileFailsSilentlyAndKeepsItsTables)
     AddPlayer("1", "'alice'", "'pw'", "5");
     Db.DisconnectDatabase();
 
-    QuizDatabase second;
+    QuizDatabase second{GameDatabasePath};
     EXPECT_NO_THROW(second.CreateGameDatabase());
     EXPECT_FALSE(second.Connected());
     second.ConnectDatabase();
@@ -81,7 +81,7 @@ TEST_F(Connection, CreateInAMissingFolderFailsSilently)
 {
     Db.DisconnectDatabase();
     AppSettings.DataFolder = Folder->DataFolder() + "no/such/folder/";
-    QuizDatabase db;
+    QuizDatabase db{GameDatabasePath};
     EXPECT_NO_THROW(db.CreateGameDatabase());
     EXPECT_FALSE(db.Connected());
     EXPECT_EQ(db.CountRows("RDB$DATABASE", ""), -1);
@@ -94,7 +94,7 @@ TEST_F(Connection, ConnectWhileConnectedKeepsTheCurrentConnection)
     const auto other = NewFolder();
     other->Apply();
     {
-        QuizDatabase maker;
+        QuizDatabase maker{GameDatabasePath};
         maker.CreateGameDatabase();
         ASSERT_TRUE(maker.Connected());
         ASSERT_TRUE(maker.CreateQuizMemTable());
@@ -121,13 +121,13 @@ TEST_F(Connection, DisconnectClosesTheCursorAndEndsTheTransactionAndConnectComes
     ASSERT_TRUE(Db.CreatePlayerTable());
     AddPlayer("1", "'a'", "'p'", "1");
     ASSERT_EQ(Db.OpenSelect("*", "PLAYER", "", ""), 1);
-    ASSERT_TRUE(Db.Query().IsOpen());
-    ASSERT_TRUE(Db.ReadTransaction().Active());
+    ASSERT_TRUE(ObjectsOf(Db).IBQuery1.IsOpen());
+    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
 
     Db.DisconnectDatabase();
     EXPECT_FALSE(Db.Connected());
-    EXPECT_FALSE(Db.Query().IsOpen());
-    EXPECT_FALSE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     EXPECT_NO_THROW(Db.DisconnectDatabase());
     EXPECT_FALSE(Db.Connected());
 
@@ -147,7 +147,7 @@ TEST_F(TableList, MatchesWholeTrimmedNamesIgnoringCaseAndKeepsThemInOrder)
 {
     CreateGameTables();
     EXPECT_TRUE(Db.TableExists("QUIZMEM"));
-    EXPECT_EQ(Db.TableNames(), (TextList{"PLAYER", "QUIZANS", "QUIZMEM", "QUIZQA"}));
+    EXPECT_EQ(ObjectsOf(Db).Names, (TextList{"PLAYER", "QUIZANS", "QUIZMEM", "QUIZQA"}));
     EXPECT_TRUE(Db.TableExists("PLAYER"));
     EXPECT_TRUE(Db.TableExists("player"));
     EXPECT_TRUE(Db.TableExists("Player"));
@@ -164,7 +164,7 @@ TEST_F(TableList, LeavesOutViewsAndSystemTables)
     EXPECT_FALSE(Db.TableExists("PLAYERVIEW"));
     EXPECT_FALSE(Db.TableExists("RDB$RELATIONS"));
     EXPECT_FALSE(Db.TableExists("MON$DATABASE"));
-    EXPECT_EQ(Db.TableNames(), (TextList{"PLAYER"}));
+    EXPECT_EQ(ObjectsOf(Db).Names, (TextList{"PLAYER"}));
 }
 
 TEST_F(TableList, FollowsTablesMadeAndDroppedSinceTheLastCallAndIsFalseUnconnected)
@@ -174,7 +174,7 @@ TEST_F(TableList, FollowsTablesMadeAndDroppedSinceTheLastCallAndIsFalseUnconnect
     EXPECT_TRUE(Db.TableExists("QUIZMEM"));
     ASSERT_TRUE(Db.DropTable("QUIZMEM"));
     EXPECT_FALSE(Db.TableExists("QUIZMEM"));
-    EXPECT_TRUE(Db.TableNames().empty());
+    EXPECT_TRUE(ObjectsOf(Db).Names.empty());
     ASSERT_TRUE(Db.CreatePlayerTable());
     ASSERT_TRUE(Db.TableExists("PLAYER"));
     Db.DisconnectDatabase();
@@ -192,13 +192,13 @@ TEST_F(StatementLines, EmptyListIsRefusedAndLeavesTheReadAndItsCursorAlone)
     AddPlayer("1", "'a'", "'p'", "1");
     AddPlayer("2", "'b'", "'q'", "2");
     ASSERT_EQ(Db.OpenSelect("N", "PLAYER", "", "N"), 2);
-    ASSERT_TRUE(Db.ReadTransaction().Active());
-    const TextList before = Db.Query().GetLines();
+    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
+    const TextList before = ObjectsOf(Db).IBQuery1.GetLines();
 
     EXPECT_FALSE(Db.ExecSqlLines({}));
-    EXPECT_TRUE(Db.ReadTransaction().Active());
-    EXPECT_TRUE(Db.Query().IsOpen());
-    EXPECT_EQ(Db.Query().GetLines(), before);
+    EXPECT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
+    EXPECT_TRUE(ObjectsOf(Db).IBQuery1.IsOpen());
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), before);
     TextList row{"x"};
     Db.FetchNext(row);
     EXPECT_EQ(row, TextList{"2"});
@@ -208,9 +208,9 @@ TEST_F(StatementLines, RunsTheLinesAsOneStatementAndCommits)
 {
     const TextList lines{"CREATE TABLE EXTRA (", "  A INTEGER,", "  B VARCHAR(4)", "  );"};
     ASSERT_TRUE(Db.ExecSqlLines(lines));
-    EXPECT_EQ(Db.Query().GetLines(), lines);
-    EXPECT_EQ(Db.Query().Text(), "CREATE TABLE EXTRA (\r\n  A INTEGER,\r\n  B VARCHAR(4)\r\n  );\r\n");
-    EXPECT_FALSE(Db.ReadTransaction().Active());
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), lines);
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.Text(), "CREATE TABLE EXTRA (\r\n  A INTEGER,\r\n  B VARCHAR(4)\r\n  );\r\n");
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     EXPECT_TRUE(Db.TableExists("EXTRA"));
     EXPECT_EQ(Db.CountColumns("EXTRA"), 2);
 }
@@ -220,7 +220,7 @@ TEST_F(StatementLines, FailingStatementReturnsFalseAndLeavesNoTransaction)
     ASSERT_TRUE(Db.CreatePlayerTable());
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
     EXPECT_FALSE(Db.ExecSqlLines({"INSERT INTO PLAYER (N) VALUES (1);", "INSERT"}));
-    EXPECT_FALSE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     EXPECT_FALSE(Db.ExecSqlLines({"INSERT INTO NOSUCHTABLE (N) VALUES (1);"}));
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 0);
 }
@@ -229,12 +229,12 @@ TEST_F(StatementLines, DropTableSendsItsOneLineAndFailsOnAMissingTable)
 {
     ASSERT_TRUE(Db.CreateQuizAnsTable());
     ASSERT_TRUE(Db.DropTable("QUIZANS"));
-    EXPECT_EQ(Db.Query().GetLines(), TextList{"DROP TABLE QUIZANS;"});
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), TextList{"DROP TABLE QUIZANS;"});
     EXPECT_FALSE(Db.TableExists("QUIZANS"));
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), -1);
 
     EXPECT_FALSE(Db.DropTable("NOSUCHTABLE"));
-    EXPECT_EQ(Db.Query().GetLines(), TextList{"DROP TABLE NOSUCHTABLE;"});
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), TextList{"DROP TABLE NOSUCHTABLE;"});
 }
 
 // ---------------------------------------------------------------------------
@@ -245,27 +245,27 @@ using Cycles = GameDatabaseTest;
 TEST_F(Cycles, ReadClosesItsCursorAndLeavesItsTransactionActive)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
-    EXPECT_FALSE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
-    EXPECT_FALSE(Db.Query().IsOpen());
-    EXPECT_TRUE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
+    EXPECT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     std::string max;
     Db.SelectMax("PLAYER", "N", "", max);
-    EXPECT_FALSE(Db.Query().IsOpen());
-    EXPECT_TRUE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
+    EXPECT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
 }
 
 TEST_F(Cycles, WriteEndsTheReadTransactionAndCommits)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
-    ASSERT_TRUE(Db.ReadTransaction().Active());
+    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     ASSERT_TRUE(Db.InsertText("PLAYER", "N", "1"));
-    EXPECT_FALSE(Db.ReadTransaction().Active());
-    EXPECT_FALSE(Db.Query().IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
 
     // Committed: another attachment sees the row.
-    QuizDatabase other;
+    QuizDatabase other{GameDatabasePath};
     other.ConnectDatabase();
     ASSERT_TRUE(other.Connected());
     EXPECT_EQ(other.CountRows("PLAYER", ""), 1);
@@ -277,10 +277,10 @@ TEST_F(Cycles, FailedWriteAfterAReadLeavesNoTransactionAndNoRow)
     ASSERT_TRUE(Db.CreatePlayerTable());
     AddPlayer("1", "'a'", "'p'", "1");
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 1);
-    ASSERT_TRUE(Db.ReadTransaction().Active());
+    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     // N is unique.
     EXPECT_FALSE(Db.InsertFields("PLAYER", 2, {"N", "PNAME"}, {"1", "'b'"}));
-    EXPECT_FALSE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
     EXPECT_EQ(Db.CountRows("PLAYER", "PNAME='b'"), 0);
 }
@@ -289,18 +289,18 @@ TEST_F(Cycles, ReadWithoutAConnectionFailsBeforeSettingLines)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
     ASSERT_EQ(Db.CountRows("PLAYER", "N=1"), 0);
-    const TextList before = Db.Query().GetLines();
+    const TextList before = ObjectsOf(Db).IBQuery1.GetLines();
     Db.DisconnectDatabase();
     EXPECT_EQ(Db.CountRows("PLAYER", ""), -1);
     EXPECT_EQ(Db.OpenSelect("*", "PLAYER", "", ""), 0);
-    EXPECT_EQ(Db.Query().GetLines(), before);
-    EXPECT_FALSE(Db.ReadTransaction().Active());
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), before);
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
 }
 
 TEST_F(Cycles, WriteWithoutAConnectionFailsBeforeSettingLines)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
-    const TextList before = Db.Query().GetLines();
+    const TextList before = ObjectsOf(Db).IBQuery1.GetLines();
     Db.DisconnectDatabase();
     EXPECT_FALSE(Db.InsertText("PLAYER", "N", "1"));
     EXPECT_FALSE(Db.UpdateText("PLAYER", "N=2", ""));
@@ -308,23 +308,23 @@ TEST_F(Cycles, WriteWithoutAConnectionFailsBeforeSettingLines)
     EXPECT_FALSE(Db.ExecSqlLines({"CREATE TABLE EXTRA (A INTEGER);"}));
     EXPECT_FALSE(Db.DropTable("PLAYER"));
     EXPECT_FALSE(Db.CreateQuizQaTable());
-    EXPECT_EQ(Db.Query().GetLines(), before);
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), before);
 }
 
 TEST_F(Cycles, StatementTextIsEveryLineFollowedByCrLf)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
     ASSERT_EQ(Db.CountRows("PLAYER", "N=1"), 0);
-    EXPECT_EQ(Db.Query().Text(), "SELECT * \r\n   FROM PLAYER \r\n   WHERE N=1 \r\n   ;\r\n");
-    EXPECT_EQ(Db.Query().Text(), StatementText(Db.Query().GetLines()));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.Text(), "SELECT * \r\n   FROM PLAYER \r\n   WHERE N=1 \r\n   ;\r\n");
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.Text(), StatementText(ObjectsOf(Db).IBQuery1.GetLines()));
 
     // The engine's own record of the running statement holds the same bytes.
     const std::string condition = "MON$ATTACHMENT_ID = CURRENT_CONNECTION AND MON$SQL_TEXT CONTAINING 'MON$STATEMENTS'";
     ASSERT_EQ(Db.OpenSelect("CAST(MON$SQL_TEXT AS VARCHAR(2000))", "MON$STATEMENTS", condition, ""), 1);
     TextList text(1);
     Db.FetchFirst(text);
-    EXPECT_EQ(text[0], Db.Query().Text());
-    EXPECT_EQ(text[0], StatementText(Db.Query().GetLines()));
+    EXPECT_EQ(text[0], ObjectsOf(Db).IBQuery1.Text());
+    EXPECT_EQ(text[0], StatementText(ObjectsOf(Db).IBQuery1.GetLines()));
 }
 
 TEST_F(Cycles, CloseQueryClosesTheCursorAndEndsTheReadTransaction)
@@ -333,8 +333,8 @@ TEST_F(Cycles, CloseQueryClosesTheCursorAndEndsTheReadTransaction)
     AddPlayer("1", "'a'", "'p'", "1");
     ASSERT_EQ(Db.OpenSelect("*", "PLAYER", "", ""), 1);
     Db.CloseQuery();
-    EXPECT_FALSE(Db.Query().IsOpen());
-    EXPECT_FALSE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     EXPECT_TRUE(Db.Connected());
 }
 
@@ -379,10 +379,10 @@ TEST_P(GameTable, IsCreatedFromItsLinesWithItsColumnsAndOnlyOnce)
 {
     const TableCase& table = GetParam();
     ASSERT_TRUE((Db.*table.Create)());
-    EXPECT_EQ(Db.Query().GetLines(), table.Lines);
-    EXPECT_EQ(Db.Query().Text(), StatementText(table.Lines));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), table.Lines);
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.Text(), StatementText(table.Lines));
     EXPECT_TRUE(Db.TableExists(table.Name));
-    EXPECT_EQ(Db.TableNames(), TextList{table.Name});
+    EXPECT_EQ(ObjectsOf(Db).Names, TextList{table.Name});
     EXPECT_EQ(Db.CountColumns(table.Name), static_cast<int>(table.Columns.size()));
 
     // Every game table has an N column that may not be empty; the second column may be 1.

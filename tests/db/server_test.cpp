@@ -2,7 +2,7 @@
 // TCP, an unreachable server, two programs sharing one database (how the game is played),
 // and a connection that breaks in the middle of a run (through a TCP relay that the test
 // cuts; the shared server itself is never stopped).
-#include "db/quiz_database.h"
+#include "db/database_objects.h"
 
 #include "support/firebird_fixture.h"
 #include "support/tcp_relay.h"
@@ -11,7 +11,9 @@
 #include <pwd.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <type_traits>
 
@@ -67,7 +69,7 @@ TEST_F(OnServer, UnreachableServerFailsSilentlyAndStaysDisconnected)
     const auto folder = NewFolder();
     // Nothing listens on port 1 of loopback: the connection is refused at once.
     folder->ApplyWithServer("127.0.0.1/1:");
-    QuizDatabase db;
+    QuizDatabase db{GameDatabasePath};
     EXPECT_NO_THROW(db.CreateGameDatabase());
     EXPECT_FALSE(db.Connected());
     EXPECT_FALSE(folder->HasDatabaseFile());
@@ -83,7 +85,7 @@ TEST_F(OnServer, SecondCreateOnTheSameDatabaseIsSilentAndKeepsItsRows)
     AddPlayer("1", "'alice'", "'pw'", "3");
     Db.DisconnectDatabase();
 
-    QuizDatabase second;
+    QuizDatabase second{GameDatabasePath};
     EXPECT_NO_THROW(second.CreateGameDatabase());
     EXPECT_FALSE(second.Connected());
     second.ConnectDatabase();
@@ -111,21 +113,21 @@ protected:
         Other.DisconnectDatabase();
         ServerDatabaseTest::TearDown();
     }
-    QuizDatabase Other;
+    QuizDatabase Other{GameDatabasePath};
 };
 
 TEST_F(TwoPrograms, EachSeesTheOthersCommitsAtItsNextRead)
 {
     // A reads and keeps its read transaction; B writes meanwhile.
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
-    ASSERT_TRUE(Db.ReadTransaction().Active());
+    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     ASSERT_TRUE(Other.InsertFields("PLAYER", 2, {"N", "PNAME"}, {"1", "'bob'"}));
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
     EXPECT_TRUE(Db.ValueExists("PLAYER", "PNAME", "", "bob"));
 
     // And the other way round, with every kind of read.
     ASSERT_EQ(Other.CountRows("PLAYER", ""), 1);
-    ASSERT_TRUE(Other.ReadTransaction().Active());
+    ASSERT_TRUE(ObjectsOf(Other).IBTransaction1.Active());
     ASSERT_TRUE(Db.InsertFields("PLAYER", 2, {"N", "PNAME"}, {"2", "'ann'"}));
     std::string max;
     Other.SelectMax("PLAYER", "N", "", max);
@@ -142,7 +144,7 @@ TEST_F(TwoPrograms, AnOpenReadTransactionDoesNotBlockTheOthersWrites)
 {
     AddPlayer("1", "'a'", "'p'", "0");
     ASSERT_EQ(Db.OpenSelect("*", "PLAYER", "", ""), 1);
-    ASSERT_TRUE(Db.ReadTransaction().Active());
+    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     EXPECT_TRUE(Other.UpdateText("PLAYER", "POINTS=9", "N=1"));
     EXPECT_TRUE(Other.DeleteRows("PLAYER", "N=1"));
     EXPECT_EQ(Other.CountRows("PLAYER", ""), 0);
@@ -152,11 +154,11 @@ TEST_F(TwoPrograms, AnOpenReadTransactionDoesNotBlockTheOthersWrites)
 TEST_F(TwoPrograms, AWriteStartsAfreshInsteadOfInTheOldReadTransaction)
 {
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
-    ASSERT_TRUE(Db.ReadTransaction().Active());
+    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     ASSERT_TRUE(Other.InsertFields("PLAYER", 2, {"N", "PNAME"}, {"2", "'bob'"}));
     // In A's old read transaction B's row would not be there, and the update would hit nothing.
     ASSERT_TRUE(Db.UpdateText("PLAYER", "POINTS=7", "N=2"));
-    EXPECT_FALSE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     std::string points;
     EXPECT_EQ(Other.SelectFirstValue("POINTS", "PLAYER", "N=2", points), 1);
     EXPECT_EQ(points, "7");
@@ -187,7 +189,7 @@ protected:
         Relay = std::make_unique<TcpRelay>(ServerPort(Server->Prefix));
         Folder->ApplyWithServer(Relay->ServerName());
         Db.ConnectDatabase();
-        ASSERT_TRUE(Db.Connected()) << QuizDatabase::DatabasePath();
+        ASSERT_TRUE(Db.Connected()) << GameDatabasePath();
         ASSERT_GE(Relay->Open(), 1) << "the program did not connect through the relay";
     }
     void TearDown() override
@@ -214,12 +216,12 @@ protected:
 TEST_F(LostConnection, ReadWithTheLastReadTransactionStillOpenReportsIt)
 {
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 1);
-    ASSERT_TRUE(Db.ReadTransaction().Active());
+    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     Relay->Cut();
     ExpectLostConnectionError("CountRows(\"PLAYER\", \"\")", [&] { Db.CountRows("PLAYER", ""); });
     EXPECT_FALSE(Db.Connected());
-    EXPECT_FALSE(Db.ReadTransaction().Active());
-    EXPECT_FALSE(Db.Query().IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
 }
 
 TEST_F(LostConnection, ReportedThroughEveryKindOfRead)
@@ -237,9 +239,9 @@ TEST_F(LostConnection, AttachmentEndedByTheServerIsReportedByTheNextRead)
     // the last read's transaction is still open.
     std::string id;
     ASSERT_EQ(Db.SelectFirstValue("CURRENT_CONNECTION", "RDB$DATABASE", "", id), 1);
-    ASSERT_TRUE(Db.ReadTransaction().Active());
+    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     Folder->Apply();
-    QuizDatabase admin;
+    QuizDatabase admin{GameDatabasePath};
     admin.ConnectDatabase();
     ASSERT_TRUE(admin.Connected());
     ASSERT_TRUE(admin.ExecSqlLines({"DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = " + id}));
@@ -309,24 +311,99 @@ TEST_F(LostConnection, AfterwardsEveryOperationFailsQuietlyUntilConnectSucceeds)
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
 }
 
-TEST_F(LostConnection, WriteFailsQuietlyAndCountsAsDisconnected)
+// Whatever operation meets the break first reports it, exactly once: the guard gets the
+// server's text, and every later operation returns its failure value without a word.
+struct FirstMeeting {
+    const char* Name;
+    std::function<void(QuizDatabase&)> Before;  // runs while the connection stands
+    std::function<void(QuizDatabase&)> First;   // meets the break
+};
+
+TEST_F(LostConnection, WhicheverOperationMeetsTheBreakFirstReportsItOnce)
 {
-    ASSERT_FALSE(Db.ReadTransaction().Active());
+    const std::vector<FirstMeeting> cases = {
+        {"write", [](QuizDatabase&) {}, [](QuizDatabase& db) { db.InsertText("PLAYER", "N", "2"); }},
+        {"read after a write", [](QuizDatabase& db) { ASSERT_TRUE(db.UpdateText("PLAYER", "POINTS=5", "N=1")); },
+         [](QuizDatabase& db) { db.CountRows("PLAYER", ""); }},
+        {"read after a read", [](QuizDatabase& db) { ASSERT_EQ(db.CountRows("PLAYER", ""), 1); },
+         [](QuizDatabase& db) {
+             std::string out;
+             db.SelectFirstValue("PNAME", "PLAYER", "", out);
+         }},
+        {"table test", [](QuizDatabase& db) { ASSERT_TRUE(db.TableExists("PLAYER")); },
+         [](QuizDatabase& db) { db.TableExists("PLAYER"); }},
+        {"table creation", [](QuizDatabase&) {}, [](QuizDatabase& db) { db.CreateQuizMemTable(); }},
+        {"list page", [](QuizDatabase& db) { ASSERT_EQ(db.ReadPage({"SELECT * FROM PLAYER;"}, 0, 10).size(), 1u); },
+         [](QuizDatabase& db) { db.ReadPage({"SELECT * FROM PLAYER;"}, 0, 10); }},
+    };
+    for (const FirstMeeting& c : cases) {
+        SCOPED_TRACE(c.Name);
+        if (!Db.Connected()) {
+            // The previous case cut its relay: the next one runs through a relay of its own.
+            Relay = std::make_unique<TcpRelay>(ServerPort(Server->Prefix));
+            Folder->ApplyWithServer(Relay->ServerName());
+            Db.ConnectDatabase();
+            ASSERT_TRUE(Db.Connected());
+        }
+        c.Before(Db);
+        Relay->Cut();
+        const std::optional<std::string> first = RunUntilConnectionLost([&] { c.First(Db); });
+        ASSERT_TRUE(first.has_value());
+        EXPECT_FALSE(first->empty());
+        EXPECT_FALSE(Db.Connected());
+
+        TextList row{"stale", "stale"};
+        std::string out = "stale";
+        const std::optional<std::string> later = RunUntilConnectionLost([&] {
+            EXPECT_FALSE(Db.TableExists("PLAYER"));
+            EXPECT_EQ(Db.CountRows("PLAYER", ""), -1);
+            EXPECT_FALSE(Db.InsertText("PLAYER", "N", "3"));
+            EXPECT_EQ(Db.SelectFirstRow("N, PNAME", "PLAYER", "", row), -1);
+            EXPECT_EQ(Db.OpenSelect("*", "PLAYER", "", ""), 0);
+            Db.FetchFirst(row);
+            EXPECT_EQ(row, (TextList{"stale", "stale"}));
+            EXPECT_TRUE(Db.ReadPage({"SELECT * FROM PLAYER;"}, 0, 10).empty());
+            EXPECT_FALSE(Db.DropTable("PLAYER"));
+            Db.SelectMax("PLAYER", "N", "", out);
+        });
+        EXPECT_FALSE(later.has_value()) << *later;
+        EXPECT_EQ(out, "");
+    }
+}
+
+TEST_F(LostConnection, CursorHelpersReadTheKeptRowsAndTheNextReadReportsTheBreak)
+{
+    ASSERT_TRUE(Db.InsertText("PLAYER", "N,PNAME", "2,'bob'"));
+    ASSERT_EQ(Db.OpenSelect("N, PNAME", "PLAYER", "", "N"), 2);
     Relay->Cut();
-    bool written = true;
-    EXPECT_NO_THROW(written = Db.InsertText("PLAYER", "N", "2"));
-    EXPECT_FALSE(written);
+    TextList row(2);
+    const std::optional<std::string> fetching = RunUntilConnectionLost([&] {
+        Db.FetchFirst(row);
+        EXPECT_EQ(row, (TextList{"1", "alice"}));
+        Db.FetchNext(row);
+        EXPECT_EQ(row, (TextList{"2", "bob"}));
+        Db.FetchMoveBy(-1, row);
+        EXPECT_EQ(row, (TextList{"1", "alice"}));
+        Db.CloseSelect();
+    });
+    EXPECT_FALSE(fetching.has_value());
+    EXPECT_TRUE(RunUntilConnectionLost([&] { Db.CountRows("PLAYER", ""); }).has_value());
     EXPECT_FALSE(Db.Connected());
 }
 
-TEST_F(LostConnection, FirstReadWithoutAnOpenTransactionFailsQuietlyAndCountsAsDisconnected)
+TEST_F(LostConnection, OtherErrorsAreNotTakenForALostConnection)
 {
-    ASSERT_FALSE(Db.ReadTransaction().Active());
-    Relay->Cut();
-    int count = 0;
-    EXPECT_NO_THROW(count = Db.CountRows("PLAYER", ""));
-    EXPECT_EQ(count, -1);
-    EXPECT_FALSE(Db.Connected());
+    ASSERT_EQ(Db.CountRows("PLAYER", ""), 1);
+    const std::optional<std::string> lost = RunUntilConnectionLost([&] {
+        EXPECT_FALSE(Db.TableExists("NO SUCH TABLE' OR '1"));
+        EXPECT_EQ(Db.CountRows("NOSUCHTABLE", ""), -1);
+        EXPECT_FALSE(Db.InsertText("PLAYER", "N", "1"));  // duplicate N
+        EXPECT_FALSE(Db.DropTable("NOSUCHTABLE"));
+        EXPECT_TRUE(Db.ReadPage({"SELECT * FROM NOSUCHTABLE;"}, 0, 10).empty());
+    });
+    EXPECT_FALSE(lost.has_value()) << *lost;
+    EXPECT_TRUE(Db.Connected());
+    EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
 }
 
 TEST_F(LostConnection, DisconnectAfterTheBreakIsQuiet)
@@ -335,8 +412,8 @@ TEST_F(LostConnection, DisconnectAfterTheBreakIsQuiet)
     Relay->Cut();
     EXPECT_NO_THROW(Db.DisconnectDatabase());
     EXPECT_FALSE(Db.Connected());
-    EXPECT_FALSE(Db.Query().IsOpen());
-    EXPECT_FALSE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
 
     Folder->Apply();
     Db.ConnectDatabase();

@@ -1,7 +1,7 @@
 // The statement helpers of QuizDatabase on the embedded engine: the exact lines each one
 // sends, what it does to the rows, its failure values, the cursor helpers and the text
 // form of column values. Every test starts with the four game tables in a new GAMES.FDB.
-#include "db/quiz_database.h"
+#include "db/database_objects.h"
 
 #include "support/firebird_fixture.h"
 
@@ -48,7 +48,7 @@ using Insert = Helpers;
 TEST_F(Insert, FieldsListNamesThenValuesWithCommasBetween)
 {
     ASSERT_TRUE(Db.InsertFields("PLAYER", 3, {"N", "PNAME", "PASWD"}, {"1", "'alice'", "'pw'"}));
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"INSERT INTO PLAYER (", "   N,", "   PNAME,", "   PASWD", "   ) ",
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"INSERT INTO PLAYER (", "   N,", "   PNAME,", "   PASWD", "   ) ",
                                                "   VALUES (", "   1,", "   'alice',", "   'pw'", "   );"}));
     EXPECT_EQ(Players(), (Rows{{"1", "alice", "pw", ""}}));
 }
@@ -56,10 +56,10 @@ TEST_F(Insert, FieldsListNamesThenValuesWithCommasBetween)
 TEST_F(Insert, FieldsUseOnlyTheFirstCountEntries)
 {
     ASSERT_TRUE(Db.InsertFields("PLAYER", 2, {"N", "PNAME", "POINTS", "PASWD"}, {"4", "'dan'", "99", "'zz'"}));
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"INSERT INTO PLAYER (", "   N,", "   PNAME", "   ) ", "   VALUES (",
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"INSERT INTO PLAYER (", "   N,", "   PNAME", "   ) ", "   VALUES (",
                                                "   4,", "   'dan'", "   );"}));
     ASSERT_TRUE(Db.InsertFields("PLAYER", 1, {"N", "PNAME"}, {"5", "'eve'"}));
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"INSERT INTO PLAYER (", "   N", "   ) ", "   VALUES (", "   5", "   );"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"INSERT INTO PLAYER (", "   N", "   ) ", "   VALUES (", "   5", "   );"}));
     EXPECT_EQ(Players(), (Rows{{"4", "dan", "", ""}, {"5", "", "", ""}}));
 }
 
@@ -80,7 +80,7 @@ TEST_F(Insert, UnescapedQuoteOrMissingTableOrColumnFailsAndInsertsNothing)
 TEST_F(Insert, TextSendsTheFieldAndValueListsAsGiven)
 {
     ASSERT_TRUE(Db.InsertText("PLAYER", "N, PNAME, POINTS", "6, 'fay', 1.5"));
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"INSERT INTO PLAYER (", "   N, PNAME, POINTS", "   ) ", "  VALUES (",
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"INSERT INTO PLAYER (", "   N, PNAME, POINTS", "   ) ", "  VALUES (",
                                                "   6, 'fay', 1.5", "   );"}));
     EXPECT_EQ(Players(), (Rows{{"6", "fay", "", "1.5"}}));
 }
@@ -94,7 +94,7 @@ TEST_F(Update, FieldsSendNameEqualsValuePairsAndTheCondition)
 {
     AddThreePlayers();
     ASSERT_TRUE(Db.UpdateFields("PLAYER", 2, {"PNAME", "POINTS"}, {"'bert'", "2.25"}, "N=2"));
-    EXPECT_EQ(Db.Query().GetLines(),
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(),
               (TextList{"UPDATE PLAYER SET ", "   PNAME='bert',", "   POINTS=2.25", "   WHERE N=2", "   ;"}));
     EXPECT_EQ(Players(), (Rows{{"1", "alice", "pa", "10"}, {"2", "bert", "pb", "2.25"}, {"3", "carol", "pc", ""}}));
 }
@@ -103,10 +103,10 @@ TEST_F(Update, WithoutConditionEveryRowChangesAndFieldsUseOnlyCountEntries)
 {
     AddThreePlayers();
     ASSERT_TRUE(Db.UpdateFields("PLAYER", 1, {"POINTS", "PNAME"}, {"0", "'x'"}, ""));
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"UPDATE PLAYER SET ", "   POINTS=0", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"UPDATE PLAYER SET ", "   POINTS=0", "   ;"}));
     EXPECT_EQ(Players(), (Rows{{"1", "alice", "pa", "0"}, {"2", "bob", "pb", "0"}, {"3", "carol", "pc", "0"}}));
     ASSERT_TRUE(Db.UpdateText("PLAYER", "PASWD='new'", ""));
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"UPDATE PLAYER SET ", "   PASWD='new'", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"UPDATE PLAYER SET ", "   PASWD='new'", "   ;"}));
     EXPECT_EQ(Db.CountRows("PLAYER", "PASWD='new'"), 3);
 }
 
@@ -114,7 +114,7 @@ TEST_F(Update, TextSendsTheSetListAndTheCondition)
 {
     AddThreePlayers();
     ASSERT_TRUE(Db.UpdateText("PLAYER", "POINTS=POINTS+1", "N<3"));
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"UPDATE PLAYER SET ", "   POINTS=POINTS+1", "   WHERE N<3", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"UPDATE PLAYER SET ", "   POINTS=POINTS+1", "   WHERE N<3", "   ;"}));
     EXPECT_EQ(Players(), (Rows{{"1", "alice", "pa", "11"}, {"2", "bob", "pb", "21.5"}, {"3", "carol", "pc", ""}}));
 }
 
@@ -143,7 +143,7 @@ TEST_F(Delete, SendsOneLineWithTheCondition)
 {
     AddThreePlayers();
     ASSERT_TRUE(Db.DeleteRows("PLAYER", "N=2"));
-    EXPECT_EQ(Db.Query().GetLines(), TextList{"DELETE FROM PLAYER WHERE N=2 ;"});
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), TextList{"DELETE FROM PLAYER WHERE N=2 ;"});
     EXPECT_EQ(Players(), (Rows{{"1", "alice", "pa", "10"}, {"3", "carol", "pc", ""}}));
 }
 
@@ -151,7 +151,7 @@ TEST_F(Delete, WithoutConditionRemovesEveryRow)
 {
     AddThreePlayers();
     ASSERT_TRUE(Db.DeleteRows("PLAYER", ""));
-    EXPECT_EQ(Db.Query().GetLines(), TextList{"DELETE FROM PLAYER ;"});
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), TextList{"DELETE FROM PLAYER ;"});
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 0);
     EXPECT_TRUE(Db.TableExists("PLAYER"));
 }
@@ -175,9 +175,9 @@ TEST_F(Count, RowsSendsTheSelectWithAndWithoutCondition)
 {
     AddThreePlayers();
     EXPECT_EQ(Db.CountRows("PLAYER", "POINTS>5"), 2);
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT * ", "   FROM PLAYER ", "   WHERE POINTS>5 ", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT * ", "   FROM PLAYER ", "   WHERE POINTS>5 ", "   ;"}));
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 3);
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT * ", "   FROM PLAYER ", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT * ", "   FROM PLAYER ", "   ;"}));
     EXPECT_EQ(Db.CountRows("PLAYER", "N=99"), 0);
 }
 
@@ -211,7 +211,7 @@ TEST_F(Count, RowsCountsBeyondTheFirstBatchOfRows)
 TEST_F(Count, ColumnsSendsItsTwoLines)
 {
     EXPECT_EQ(Db.CountColumns("QUIZQA"), 11);
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT * ", "   FROM QUIZQA ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT * ", "   FROM QUIZQA ;"}));
     EXPECT_EQ(Db.CountColumns("PLAYER"), 4);
     EXPECT_EQ(Db.CountColumns("QUIZANS"), 3);
 }
@@ -222,7 +222,7 @@ TEST_F(Lookup, ValueExistsComparesTheFieldWithTheQuotedValue)
 {
     AddThreePlayers();
     EXPECT_TRUE(Db.ValueExists("PLAYER", "PNAME", "", "bob"));
-    EXPECT_EQ(Db.Query().GetLines(),
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(),
               (TextList{"SELECT PNAME ", "   FROM PLAYER ", "   WHERE (PNAME='bob') ", "   ;"}));
     EXPECT_FALSE(Db.ValueExists("PLAYER", "PNAME", "", "Bob"));
     EXPECT_FALSE(Db.ValueExists("PLAYER", "PNAME", "", "bo"));
@@ -233,7 +233,7 @@ TEST_F(Lookup, ValueExistsAddsTheExtraConditionInParentheses)
 {
     AddThreePlayers();
     EXPECT_FALSE(Db.ValueExists("PLAYER", "PNAME", "N<>2 OR N IS NULL", "bob"));
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT PNAME ", "   FROM PLAYER ",
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT PNAME ", "   FROM PLAYER ",
                                                "   WHERE (N<>2 OR N IS NULL) AND (PNAME='bob') ", "   ;"}));
     EXPECT_TRUE(Db.ValueExists("PLAYER", "PNAME", "N=2 OR N=3", "bob"));
     EXPECT_FALSE(Db.ValueExists("NOSUCHTABLE", "PNAME", "", "bob"));
@@ -245,10 +245,10 @@ TEST_F(Lookup, SelectMaxGivesTheLargestValueAsText)
     std::string out = "stale";
     Db.SelectMax("PLAYER", "N", "", out);
     EXPECT_EQ(out, "3");
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT MAX(N) ", "   FROM PLAYER ", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT MAX(N) ", "   FROM PLAYER ", "   ;"}));
     Db.SelectMax("PLAYER", "POINTS", "N<3", out);
     EXPECT_EQ(out, "20.5");
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT MAX(POINTS) ", "   FROM PLAYER ", "   WHERE N<3 ", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT MAX(POINTS) ", "   FROM PLAYER ", "   WHERE N<3 ", "   ;"}));
     Db.SelectMax("PLAYER", "PNAME", "", out);
     EXPECT_EQ(out, "carol");
 }
@@ -276,7 +276,7 @@ TEST_F(Lookup, SelectFirstRowCopiesTheRowAndCountsItsColumns)
     AddThreePlayers();
     TextList row(4, "stale");
     EXPECT_EQ(Db.SelectFirstRow("PNAME, POINTS, N", "PLAYER", "N=2", row), 3);
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT PNAME, POINTS, N ", "   FROM PLAYER ", "   WHERE N=2 ", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT PNAME, POINTS, N ", "   FROM PLAYER ", "   WHERE N=2 ", "   ;"}));
     EXPECT_EQ(row[0], "bob");
     EXPECT_EQ(row[1], "20.5");
     EXPECT_EQ(row[2], "2");
@@ -284,7 +284,7 @@ TEST_F(Lookup, SelectFirstRowCopiesTheRowAndCountsItsColumns)
 
     TextList one(1);
     EXPECT_EQ(Db.SelectFirstRow("PNAME", "PLAYER", "", one), 1);
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT PNAME ", "   FROM PLAYER ", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT PNAME ", "   FROM PLAYER ", "   ;"}));
     EXPECT_FALSE(one[0].empty());
 }
 
@@ -321,11 +321,11 @@ TEST_F(Lookup, SelectFirstValueGivesTheFirstColumn)
     std::string out = "stale";
     EXPECT_EQ(Db.SelectFirstValue("PASWD", "PLAYER", "PNAME='carol'", out), 1);
     EXPECT_EQ(out, "pc");
-    EXPECT_EQ(Db.Query().GetLines(),
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(),
               (TextList{"SELECT PASWD ", "   FROM PLAYER ", "   WHERE PNAME='carol' ", "   ;"}));
     EXPECT_EQ(Db.SelectFirstValue("COUNT(*)", "PLAYER", "", out), 1);
     EXPECT_EQ(out, "3");
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT COUNT(*) ", "   FROM PLAYER ", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT COUNT(*) ", "   FROM PLAYER ", "   ;"}));
     // A row whose value is NULL is still a row.
     out = "stale";
     EXPECT_EQ(Db.SelectFirstValue("POINTS", "PLAYER", "N=3", out), 1);
@@ -356,24 +356,24 @@ TEST_F(Cursor, OpenSelectSendsItsLinesAndCountsTheRows)
 {
     AddQuestions(5);
     EXPECT_EQ(Db.OpenSelect("N, Q1", "QUIZQA", "N>1", "N DESC"), 4);
-    EXPECT_EQ(Db.Query().GetLines(),
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(),
               (TextList{"SELECT N, Q1 ", "   FROM QUIZQA ", "   WHERE N>1 ", "   ORDER BY N DESC ", "   ;"}));
-    EXPECT_TRUE(Db.Query().IsOpen());
-    EXPECT_TRUE(Db.ReadTransaction().Active());
+    EXPECT_TRUE(ObjectsOf(Db).IBQuery1.IsOpen());
+    EXPECT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
 
     EXPECT_EQ(Db.OpenSelect("N", "QUIZQA", "", ""), 5);
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT N ", "   FROM QUIZQA ", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT N ", "   FROM QUIZQA ", "   ;"}));
     EXPECT_EQ(Db.OpenSelect("N", "QUIZQA", "", "SN"), 5);
-    EXPECT_EQ(Db.Query().GetLines(), (TextList{"SELECT N ", "   FROM QUIZQA ", "   ORDER BY SN ", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"SELECT N ", "   FROM QUIZQA ", "   ORDER BY SN ", "   ;"}));
 }
 
 TEST_F(Cursor, OpenSelectFailureIsZeroWithNoCursor)
 {
     AddQuestions(2);
     EXPECT_EQ(Db.OpenSelect("N", "NOSUCHTABLE", "", ""), 0);
-    EXPECT_FALSE(Db.Query().IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
     EXPECT_EQ(Db.OpenSelect("N", "QUIZQA", "", "NOSUCHCOLUMN"), 0);
-    EXPECT_FALSE(Db.Query().IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
     TextList row{"stale"};
     Db.FetchFirst(row);
     EXPECT_EQ(row, TextList{"stale"});
@@ -489,8 +489,8 @@ TEST_F(Cursor, FetchesDoNothingBeforeOpenSelectAndAfterCloseSelect)
     // CloseSelect ends the cursor but not the read transaction.
     ASSERT_EQ(Db.OpenSelect("N", "QUIZQA", "", "N"), 2);
     Db.CloseSelect();
-    EXPECT_FALSE(Db.Query().IsOpen());
-    EXPECT_TRUE(Db.ReadTransaction().Active());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
+    EXPECT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     TextList row{"stale"};
     Db.FetchFirst(row);
     Db.FetchNext(row);
@@ -499,7 +499,7 @@ TEST_F(Cursor, FetchesDoNothingBeforeOpenSelectAndAfterCloseSelect)
     EXPECT_EQ(row, TextList{"stale"});
     // Closing again, with no cursor, is harmless.
     EXPECT_NO_THROW(Db.CloseSelect());
-    EXPECT_FALSE(Db.Query().IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
 }
 
 TEST_F(Cursor, AnyOtherHelperInBetweenClosesTheCursor)
@@ -509,13 +509,13 @@ TEST_F(Cursor, AnyOtherHelperInBetweenClosesTheCursor)
 
     ASSERT_EQ(Db.OpenSelect("N", "QUIZQA", "", "N"), 3);
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 0);
-    EXPECT_FALSE(Db.Query().IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
     Db.FetchNext(row);
     EXPECT_EQ(row, TextList{"stale"});
 
     ASSERT_EQ(Db.OpenSelect("N", "QUIZQA", "", "N"), 3);
     ASSERT_TRUE(Db.InsertText("QUIZMEM", "N", "1"));
-    EXPECT_FALSE(Db.Query().IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
     Db.FetchFirst(row);
     Db.FetchMoveBy(1, row);
     EXPECT_EQ(row, TextList{"stale"});
@@ -524,7 +524,7 @@ TEST_F(Cursor, AnyOtherHelperInBetweenClosesTheCursor)
     std::string max;
     Db.SelectMax("QUIZQA", "N", "", max);
     EXPECT_EQ(max, "3");
-    EXPECT_FALSE(Db.Query().IsOpen());
+    EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
     Db.FetchNext(row);
     EXPECT_EQ(row, TextList{"stale"});
 }

@@ -67,7 +67,7 @@ protected:
         Folder = GameFolder::OnServer(*Server);
         Folder->Apply();
         Db.CreateGameDatabase();
-        ASSERT_TRUE(Db.Connected()) << QuizDatabase::DatabasePath();
+        ASSERT_TRUE(Db.Connected()) << GameDatabasePath();
         ASSERT_TRUE(Db.CreatePlayerTable());
         ASSERT_TRUE(Db.CreateQuizQaTable());
         for (int n = 1; n <= 4; ++n)
@@ -186,7 +186,7 @@ protected:
 
     std::optional<TestServer> Server;
     std::unique_ptr<GameFolder> Folder;
-    QuizDatabase Db;
+    QuizDatabase Db{GameDatabasePath};
     std::vector<std::unique_ptr<TempFolder>> Homes;
     std::vector<std::unique_ptr<PlayerProcess>> Players;
 };

@@ -310,7 +310,7 @@ public:
     {
         ParameterBlock dpb(isc_dpb_version1);
         dpb.Add(isc_dpb_user_name, "SYSDBA").Add(isc_dpb_password, "lanternox");
-        Connection.Attach(QuizDatabase::DatabasePath(), dpb);
+        Connection.Attach(GameDatabasePath(), dpb);
         Insert.Start(Connection);
         Statement statement;
         statement.Prepare(Connection, Insert, "INSERT INTO PLAYER (N,PNAME,PASWD,POINTS) VALUES (" + values + ")");

@@ -59,7 +59,7 @@ protected:
         Folder->Apply();
         CreateWindows();
         Db().CreateGameDatabase();
-        ASSERT_TRUE(Db().Connected()) << QuizDatabase::DatabasePath();
+        ASSERT_TRUE(Db().Connected()) << GameDatabasePath();
     }
     void TearDown() override
     {
@@ -151,8 +151,8 @@ protected:
         Pick(Controls().ComboBox2, index);
     }
 
-    // The statement of the last load, as sent.
-    static TextList LastStatement() { return Db().Query().GetLines(); }
+    // The statement of the last load, from the window's filter and order.
+    static TextList LastStatement() { return PageStatementLines(Form5->WhereText, Form5->OrderText); }
 
     SettingsGuard Settings;
     std::unique_ptr<GameFolder> Folder;

@@ -26,7 +26,7 @@ protected:
         Folder->Apply();
         CreateWindows();
         Db().CreateGameDatabase();
-        ASSERT_TRUE(Db().Connected()) << QuizDatabase::DatabasePath();
+        ASSERT_TRUE(Db().Connected()) << GameDatabasePath();
     }
     void TearDown() override { DestroyWindows(); }
 

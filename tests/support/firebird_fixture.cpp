@@ -85,7 +85,7 @@ void GameDatabaseTest::SetUp()
     Folder = NewFolder();
     Folder->Apply();
     Db.CreateGameDatabase();
-    ASSERT_TRUE(Db.Connected()) << "CreateGameDatabase did not connect to " << QuizDatabase::DatabasePath();
+    ASSERT_TRUE(Db.Connected()) << "CreateGameDatabase did not connect to " << GameDatabasePath();
     ASSERT_TRUE(Folder->HasDatabaseFile()) << Folder->LocalFile();
 }
 

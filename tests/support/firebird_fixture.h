@@ -82,7 +82,7 @@ protected:
     SettingsGuard Settings;
     std::optional<TestServer> Server;
     std::unique_ptr<GameFolder> Folder;
-    QuizDatabase Db;
+    QuizDatabase Db{GameDatabasePath};
 };
 
 // The same on the loopback test server; fails (never skips) when it is not announced.
