@@ -168,14 +168,6 @@ TEST_F(TwoPrograms, AWriteStartsAfreshInsteadOfInTheOldReadTransaction)
 // A connection that breaks. The database is made directly on the server; the program
 // then attaches through the relay, which the test cuts.
 
-uint16_t ServerPort(const std::string& prefix)
-{
-    // "host:" or "host/port:"
-    const size_t slash = prefix.find('/');
-    if (slash == std::string::npos) return 3050;
-    return static_cast<uint16_t>(std::stoi(prefix.substr(slash + 1)));
-}
-
 class LostConnection : public ServerDatabaseTest {
 protected:
     void SetUp() override
@@ -186,7 +178,7 @@ protected:
         AddPlayer("1", "'alice'", "'pw'", "4");
         Db.DisconnectDatabase();
 
-        Relay = std::make_unique<TcpRelay>(ServerPort(Server->Prefix));
+        Relay = std::make_unique<TcpRelay>(Server->Port());
         Folder->ApplyWithServer(Relay->ServerName());
         Db.ConnectDatabase();
         ASSERT_TRUE(Db.Connected()) << GameDatabasePath();
@@ -340,7 +332,7 @@ TEST_F(LostConnection, WhicheverOperationMeetsTheBreakFirstReportsItOnce)
         SCOPED_TRACE(c.Name);
         if (!Db.Connected()) {
             // The previous case cut its relay: the next one runs through a relay of its own.
-            Relay = std::make_unique<TcpRelay>(ServerPort(Server->Prefix));
+            Relay = std::make_unique<TcpRelay>(Server->Port());
             Folder->ApplyWithServer(Relay->ServerName());
             Db.ConnectDatabase();
             ASSERT_TRUE(Db.Connected());

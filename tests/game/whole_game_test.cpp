@@ -6,6 +6,7 @@
 
 #include "support/firebird_fixture.h"
 #include "support/player_processes.h"
+#include "support/tcp_relay.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -94,11 +95,13 @@ protected:
 
     // Starts the headless player for player number n with its own folder and settings. It
     // presses ready once the lobby lists `together` members.
-    PlayerProcess& Start(int n, const std::string& answers, int together, std::vector<std::string> extra = {})
+    // serverName, when given, is the server prefix the player connects through.
+    PlayerProcess& Start(int n, const std::string& answers, int together, std::vector<std::string> extra = {},
+                         const std::string& serverName = {})
     {
         Homes.push_back(std::make_unique<TempFolder>());
         const TempFolder& home = *Homes.back();
-        home.Write("games.dat", Folder->ServerName() + "\r\n" + Folder->DataFolder() + "\r\n" + std::to_string(n) +
+        home.Write("games.dat", (serverName.empty() ? Folder->ServerName() : serverName) + "\r\n" + Folder->DataFolder() + "\r\n" + std::to_string(n) +
                                     "\r\n" + Names[n - 1] + "\r\n12345678\r\n");
         std::vector<std::string> arguments = {"--dir", home.Path(), "--answers", answers, "--time-scale",
                                               std::to_string(TimeScale), "--tick-stats", "--wait-members",
@@ -339,6 +342,44 @@ TEST_F(WholeGame, MemberKilledMidGameDelaysTheOthersByOneBarrierLimitAtMost)
     RecordProperty("alice_game_ms", std::to_string(played.count()));
     // Alice removed the row that bob left behind when she finished, and the room with it.
     EXPECT_TRUE(alice.Find("closed")) << alice.Transcript();
+    ExpectRoomGone();
+}
+
+TEST_F(WholeGame, CutPlayerSaysSoOnceStopsAndPlaysAgainAfterReconnecting)
+{
+    AddQuestions(10);
+    TcpRelay relay(Server->Port());
+    PlayerProcess& alice = Start(1, Tokens("c", 10, "c"), 3);
+    PlayerProcess& bob = Start(2, Tokens("w", 10, "w"), 3);
+    PlayerProcess& carol =
+        Start(3, Tokens("w", 10, "w"), 3, {"--reconnect-server", Folder->ServerName()}, relay.ServerName());
+    ASSERT_TRUE(Until([&] { return carol.Find("question 3") != nullptr; })) << carol.Transcript();
+    relay.Cut();
+    ASSERT_TRUE(Until([&] { return carol.Find("stopped") != nullptr; }, 10s)) << carol.Transcript();
+    EXPECT_EQ(carol.Find("stopped")->Text, "stopped label=データベースとの接続が切れました");
+
+    // The two others finish their game without carol, with their points right.
+    ASSERT_TRUE(Until([&] { return !alice.Running() && !bob.Running(); }, 60s)) << alice.Transcript();
+    alice.ReadAvailable();
+    EXPECT_EQ(ResultLine(alice), "result game=1 label=最高得点：10 winners=alice,") << alice.Transcript();
+    EXPECT_EQ(ResultLine(bob), "result game=1 label=最高得点：10 winners=alice,") << bob.Transcript();
+    EXPECT_EQ(Points(1), "1");
+    EXPECT_EQ(Points(3), "0");
+    carol.ReadAvailable();
+    // Carol stood still: no later question, no result.
+    EXPECT_FALSE(carol.Find("question 4")) << carol.Transcript();
+    EXPECT_FALSE(carol.Find("result")) << carol.Transcript();
+
+    // Back in the settings window, carol reconnects straight to the server and plays alone.
+    Homes.back()->Write("reconnect", "");
+    ExpectAllClose();
+    EXPECT_TRUE(carol.Find("reconnected connected=1")) << carol.Transcript();
+    EXPECT_EQ(ResultLine(carol), "result game=1 label=最高得点：0 winners=") << carol.Transcript();
+    EXPECT_EQ(carol.All("question").size(), 13u) << carol.Transcript();
+    // One message in all: the server's error text, shown when the break was met.
+    ASSERT_EQ(carol.All("message").size(), 1u) << carol.Transcript();
+    EXPECT_LT(carol.Find("message")->At, carol.Find("stopped")->At + 1s);
+    EXPECT_EQ(Points(3), "0");
     ExpectRoomGone();
 }
 

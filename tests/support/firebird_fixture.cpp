@@ -136,3 +136,10 @@ std::string StatementText(const TextList& lines)
     for (const std::string& line : lines) text += line + "\r\n";
     return text;
 }
+
+uint16_t TestServer::Port() const
+{
+    const size_t slash = Prefix.find('/');
+    if (slash == std::string::npos) return 3050;
+    return static_cast<uint16_t>(std::stoi(Prefix.substr(slash + 1)));
+}

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,8 @@
 struct TestServer {
     std::string Prefix;    // e.g. "127.0.0.1:"
     std::string DataRoot;  // ends in "/"
+    // The server's TCP port, from a prefix "host:" (3050) or "host/port:".
+    uint16_t Port() const;
 };
 std::optional<TestServer> FindTestServer();
 // What a test that needs the server says when the variables are missing.

@@ -5,6 +5,7 @@
 //   quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS]
 //               [--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready]
 //               [--wait-members N] [--tick-stats] [--screenshot FILE]
+//               [--reconnect-server PREFIX]
 //
 // DIR holds games.dat. TOKENS is one token per question, comma separated, reused for every
 // game: c (the correct button), w (a wrong one), 1 to 4, or - (no answer); missing tokens
@@ -16,12 +17,17 @@
 // tick's work (pauses left out), the slowest tick and its state, the statements per tick;
 // then every tick's work in microseconds. --screenshot saves a picture of the play window to
 // FILE while question 2 is open and this player has answered, for a look at the window.
+// When the play window stops for a lost connection it prints "stopped" with LabelB's text;
+// with --reconnect-server it then waits for the file DIR/reconnect, closes the play window,
+// enters PREFIX as the server in the settings window, presses OK and plays again, pressing
+// ready without waiting for other members.
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/sjis_text.h"
 #include "app/window_style.h"
 #include "game/play_window.h"
+#include "player/settings_window.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -46,6 +52,7 @@ struct Options {
     bool Ready = true;
     size_t WaitMembers = 0;
     bool TickStats = false;
+    std::string ReconnectServer;
 };
 
 void Say(const std::string& line)
@@ -99,6 +106,7 @@ bool Parse(int argc, char** argv, Options& options)
         else if (name == "--wait-members") options.WaitMembers = static_cast<size_t>(std::atoi(argv[++i]));
         else if (name == "--tick-stats") options.TickStats = true;
         else if (name == "--screenshot") options.Screenshot = argv[++i];
+        else if (name == "--reconnect-server") options.ReconnectServer = argv[++i];
         else return false;
     }
     return !options.Dir.empty();
@@ -243,9 +251,35 @@ int main(int argc, char** argv)
         if (gamesSeen >= options.Games) QTimer::singleShot(0, FormPlay->Controls.Button6, &QPushButton::click);
     });
 
-    QTimer::singleShot(0, Form1, [] {
+    // A stop for a lost connection may come from a tick or from a button, so it is watched
+    // for on a timer of its own.
+    bool stopped = false;
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, FormPlay, [&] {
+        if (FormPlay->GameState != TGameState::ConnectionLost) return;
+        if (!stopped) {
+            stopped = true;
+            Say("stopped label=" + FormPlay->Controls.LabelB->text().toStdString());
+        }
+        if (!options.ReconnectServer.empty() && FormPlay->isVisible() && access((options.Dir + "/reconnect").c_str(), F_OK) == 0)
+            FormPlay->Controls.Button6->click();
+    });
+    stopWatch.start(20);
+
+    QTimer::singleShot(0, Form1, [&] {
         Say(std::string("start connected=") + (Form1->Database().Connected() ? "1" : "0"));
-        Form1->ButtonGClick();
+        Form1->Controls.ButtonG->click();
+        if (stopped && !options.ReconnectServer.empty()) {
+            // The settings window is modal: fill it and press OK once it runs.
+            QTimer::singleShot(0, Form2, [&] {
+                Form2->Controls.Edit1->setText(QString::fromStdString(options.ReconnectServer));
+                Form2->Controls.Button1->click();
+            });
+            Form1->Controls.Button1->click();
+            Say(std::string("reconnected connected=") + (Form1->Database().Connected() ? "1" : "0"));
+            options.WaitMembers = 1;
+            Form1->Controls.ButtonG->click();
+        }
         Say("closed");
         Form1->close();
     });
