@@ -6,12 +6,12 @@
 #include "app/program.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
-#include "db/isc.h"
 #include "player/settings_window.h"
 #include "qa/entry_window.h"
 
 #include "support/firebird_fixture.h"
 #include "support/recording_dialogs.h"
+#include "support/rival_registration.h"
 #include "support/temp_folder.h"
 #include "support/typing.h"
 
@@ -301,64 +301,6 @@ TEST_P(Registration, FirstPlayerGetsOneAndEachLaterOneTheMaximumPlusOne)
                                                 {"7", "Gap", "gap12345", "2.5"},
                                                 {"8", "Bob", "bobpass1", "0"}}));
 }
-
-// A second program on a connection of its own has inserted the number that this program is
-// about to take, and commits only once this program's insert is waiting on that row lock.
-class RivalRegistration {
-public:
-    explicit RivalRegistration(const std::string& values)
-    {
-        ParameterBlock dpb(isc_dpb_version1);
-        dpb.Add(isc_dpb_user_name, "SYSDBA").Add(isc_dpb_password, "lanternox");
-        Connection.Attach(GameDatabasePath(), dpb);
-        Insert.Start(Connection);
-        Statement statement;
-        statement.Prepare(Connection, Insert, "INSERT INTO PLAYER (N,PNAME,PASWD,POINTS) VALUES (" + values + ")");
-        statement.Execute(Insert);
-        Worker = std::thread([this] { CommitWhenWaitedOn(); });
-    }
-    ~RivalRegistration()
-    {
-        if (Worker.joinable()) Worker.join();
-    }
-
-    void Join() { Worker.join(); }
-    bool SawWaitingInsert() const { return SawWaiting; }
-    const std::string& Error() const { return Failure; }
-
-private:
-    // Watches the monitoring tables for another attachment's running INSERT INTO PLAYER.
-    void CommitWhenWaitedOn()
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        try {
-            while (!SawWaiting && std::chrono::steady_clock::now() < deadline) {
-                Transaction look;
-                look.Start(Connection);
-                {
-                    Statement count;
-                    count.Prepare(Connection, look,
-                                  "SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$STATE = 1 AND "
-                                  "MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND "
-                                  "MON$SQL_TEXT CONTAINING 'INSERT INTO PLAYER'");
-                    count.Execute(look);
-                    SawWaiting = count.Fetch() && count.ColumnText(0) != "0";
-                }
-                look.Commit();
-                if (!SawWaiting) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-            Insert.Commit();
-        } catch (const DbError& error) {
-            Failure = error.what();
-        }
-    }
-
-    Attachment Connection;
-    Transaction Insert;
-    std::atomic<bool> SawWaiting{false};
-    std::string Failure;
-    std::thread Worker;
-};
 
 TEST_P(Registration, TheLaterOfTwoRacingInsertsFailsOnTheUniqueNumber)
 {
