@@ -16,39 +16,74 @@ QString NativePath(const std::string& path) { return QString::fromLocal8Bit(path
 
 bool FileExists(const std::string& path) { return QFile::exists(NativePath(path)); }
 
+namespace {
+
+// Ctrl+Z: old editors end text files with it; everything after it is not part of the file.
+constexpr char EndOfFileMark = 0x1A;
+
+}  // namespace
+
+LineReader::LineReader(const std::string& path) : File(std::fopen(path.c_str(), "rb"), &std::fclose), Buffer(64 * 1024)
+{
+}
+
+bool LineReader::Readable()
+{
+    if (!File) return false;
+    Fill();
+    return !Error;
+}
+
+bool LineReader::ReadLine(std::string& line)
+{
+    line.clear();
+    if (!File) return false;
+    bool any = false;
+    for (;;) {
+        if (Pos == Size && !Fill()) return any && !Error;
+        const char* start = Buffer.data() + Pos;
+        const char* end = Buffer.data() + Size;
+        const char* p = start;
+        while (p < end && *p != '\n' && *p != '\r' && *p != EndOfFileMark) ++p;
+        line.append(start, p);
+        any = any || p > start;
+        Pos = static_cast<size_t>(p - Buffer.data());
+        if (p == end) continue;
+        ++Pos;
+        if (*p == '\n') return true;
+        if (*p == EndOfFileMark) {
+            Ended = true;
+            Pos = Size;
+            return any;
+        }
+        any = true;  // a CR on its own is dropped and the line goes on
+    }
+}
+
+bool LineReader::Fill()
+{
+    if (Ended) return false;
+    Pos = 0;
+    Size = std::fread(Buffer.data(), 1, Buffer.size(), File.get());
+    if (Size == 0) {
+        Ended = true;
+        Error = std::ferror(File.get()) != 0;
+    }
+    return Size > 0;
+}
+
 LinesRead ReadLines(const std::string& path, size_t maxLines)
 {
     LinesRead result;
-    QFile file(NativePath(path));
-    if (!file.exists()) {
+    if (!FileExists(path)) {
         result.Complete = true;
         return result;
     }
-    if (!file.open(QIODevice::ReadOnly)) return result;
-
+    LineReader reader(path);
+    if (!reader.Readable()) return result;
     std::string line;
-    bool inLine = false;
-    char buffer[4096];
-    while (result.Lines.size() < maxLines) {
-        const qint64 got = file.read(buffer, sizeof buffer);
-        if (got < 0) return result;
-        if (got == 0) break;
-        for (qint64 i = 0; i < got && result.Lines.size() < maxLines; ++i) {
-            const char c = buffer[i];
-            if (c == '\n') {
-                result.Lines.push_back(std::move(line));
-                line.clear();
-                inLine = false;
-            } else if (c != '\r') {
-                line += c;
-                inLine = true;
-            } else {
-                inLine = true;  // a CR alone is dropped; the line goes on
-            }
-        }
-    }
-    if (inLine && result.Lines.size() < maxLines) result.Lines.push_back(std::move(line));
-    result.Complete = true;
+    while (result.Lines.size() < maxLines && reader.ReadLine(line)) result.Lines.push_back(line);
+    result.Complete = !reader.Failed();
     return result;
 }
 

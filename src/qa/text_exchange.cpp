@@ -14,72 +14,6 @@ namespace {
 
 // The most fields one line can contribute, and so the most columns an import fills.
 constexpr size_t MaxFields = 300;
-// Ctrl+Z: old editors end text files with it; everything after it is not part of the file.
-constexpr char EndOfFileMark = 0x1A;
-
-// Lines of a file of any size and any line length, read in blocks rather than all at once.
-// A line ends at LF, with or without CR before it; a CR not followed by LF is dropped.
-class LineReader {
-public:
-    explicit LineReader(std::FILE* file) : File(file), Buffer(64 * 1024) {}
-
-    // Reads the first block; false when the file cannot be read at all (a folder, say).
-    bool Readable()
-    {
-        Fill();
-        return !Error;
-    }
-
-    // The next line without its end-of-line bytes; false at the end of the file (a final
-    // CR LF gives no extra empty line) and after a read error.
-    bool ReadLine(std::string& line)
-    {
-        line.clear();
-        bool any = false;
-        for (;;) {
-            if (Pos == Size && !Fill()) return any && !Error;
-            const char* start = Buffer.data() + Pos;
-            const char* end = Buffer.data() + Size;
-            const char* p = start;
-            while (p < end && *p != '\n' && *p != '\r' && *p != EndOfFileMark) ++p;
-            line.append(start, p);
-            any = any || p > start;
-            Pos = static_cast<size_t>(p - Buffer.data());
-            if (p == end) continue;
-            ++Pos;
-            if (*p == '\n') return true;
-            if (*p == EndOfFileMark) {
-                Ended = true;
-                Pos = Size;
-                return any;
-            }
-            any = true;  // a CR on its own is dropped and the line goes on
-        }
-    }
-
-    bool Failed() const { return Error; }
-
-private:
-    bool Fill()
-    {
-        if (Ended) return false;
-        Pos = 0;
-        Size = std::fread(Buffer.data(), 1, Buffer.size(), File);
-        if (Size == 0) {
-            Ended = true;
-            Error = std::ferror(File) != 0;
-        }
-        return Size > 0;
-    }
-
-    std::FILE* File;
-    std::vector<char> Buffer;
-    size_t Pos = 0;
-    size_t Size = 0;
-    bool Ended = false;
-    bool Error = false;
-};
-
 // Every value followed by TAB, then CR LF.
 std::string FileLine(const TextList& values)
 {
@@ -150,9 +84,7 @@ bool ImportTableText(QuizDatabase& db, const std::string& table, const std::stri
     const size_t columns = std::min(isText.size(), MaxFields);
     if (columns == 0) return false;  // the columns could not be learnt
 
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
-    if (!file) return false;
-    LineReader reader(file.get());
+    LineReader reader(fileName);
     // Replacing empties the table only once the file has proved readable, and not at all when
     // the rows cannot be deleted: either way the question bank stays as it was.
     if (!reader.Readable()) return false;

@@ -22,6 +22,7 @@ TEST(ReadLines, LineEndsAreLfOrCrLfAndLoneCrIsDropped)
     folder.Write("nofinal", "one\r\ntwo");
     folder.Write("empty", "");
     folder.Write("blank", "\r\n\r\nthree\r\n");
+    folder.Write("ctrlz", std::string("one\r\ntw\x1A") + "o\r\nthree\r\n");
 
     EXPECT_EQ(ReadLines(folder.File("crlf"), 5).Lines, (Lines{"one", "two"}));
     EXPECT_EQ(ReadLines(folder.File("lf"), 5).Lines, (Lines{"one", "two"}));
@@ -29,6 +30,8 @@ TEST(ReadLines, LineEndsAreLfOrCrLfAndLoneCrIsDropped)
     EXPECT_EQ(ReadLines(folder.File("nofinal"), 5).Lines, (Lines{"one", "two"}));
     EXPECT_EQ(ReadLines(folder.File("empty"), 5).Lines, Lines{});
     EXPECT_EQ(ReadLines(folder.File("blank"), 5).Lines, (Lines{"", "", "three"}));
+    // Ctrl+Z ends the file, as old editors meant it.
+    EXPECT_EQ(ReadLines(folder.File("ctrlz"), 5).Lines, (Lines{"one", "tw"}));
     EXPECT_TRUE(ReadLines(folder.File("crlf"), 5).Complete);
 }
 
