@@ -7,6 +7,7 @@
 // scripts/firebird-test-server; without them only the embedded engine is measured.
 // Each back end gets a fresh database in a folder of its own, removed at the end.
 #include "bench_support.h"
+#include "support/temp_folder.h"
 #include "app/unitv.h"
 #include "db/quiz_database.h"
 
@@ -117,11 +118,7 @@ bool RunBackEnd(const std::string& label, const std::string& server, const std::
                 int iterations)
 {
     std::printf("\n%s\n", label.c_str());
-    BenchFolder folder(parent, openToAll);
-    if (!folder.Made()) {
-        std::printf("  could not make a folder in %s\n", parent.c_str());
-        return false;
-    }
+    const TempFolder folder(parent, openToAll);
     AppSettings.ServerName = server;
     AppSettings.DataFolder = folder.Path();
     std::printf("  database %s\n", GameDatabasePath().c_str());

@@ -8,6 +8,7 @@
 // The database gets a fresh folder under the data root and the text files one under the
 // system's temporary folder; both are removed at the end.
 #include "bench_support.h"
+#include "support/temp_folder.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
 #include "db/quiz_database.h"
@@ -77,14 +78,8 @@ bool CopyFirstLines(const std::string& from, const std::string& to, size_t count
 
 bool Run(const std::string& server, const std::string& dataRoot, int runs)
 {
-    BenchFolder database(dataRoot, true);
-    std::string tempParent = std::filesystem::temp_directory_path().string();
-    if (tempParent.back() != '/') tempParent += '/';
-    BenchFolder files(tempParent, false);
-    if (!database.Made() || !files.Made()) {
-        std::printf("could not make the folders\n");
-        return false;
-    }
+    const TempFolder database(dataRoot, true);
+    const TempFolder files;
     AppSettings.ServerName = server;
     AppSettings.DataFolder = database.Path();
     std::printf("database %s\n", GameDatabasePath().c_str());

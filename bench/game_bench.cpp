@@ -13,6 +13,7 @@
 #include "db/quiz_database.h"
 
 #include "support/player_processes.h"
+#include "support/temp_folder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,39 +54,6 @@ std::vector<std::string> QuestionTexts()
             "Which is the largest ocean on Earth?",
             Sjis("一年で一番昼が長い日は？"),
             "Capital of Australia?"};
-}
-
-// A folder "<parent><stem>.XXXXXX/" removed with its contents on destruction.
-class Folder {
-public:
-    Folder(const std::string& parent, const std::string& stem, bool openToAll)
-    {
-        std::string pattern = parent + stem + ".XXXXXX";
-        if (!mkdtemp(pattern.data())) return;
-        if (openToAll && chmod(pattern.c_str(), 0777) != 0) {
-            std::filesystem::remove(pattern);
-            return;
-        }
-        Path = pattern + "/";
-    }
-    ~Folder()
-    {
-        if (Path.empty()) return;
-        std::error_code ignored;
-        std::filesystem::remove_all(Path, ignored);
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-
-    std::string Path;
-};
-
-bool WriteFile(const std::string& path, const std::string& bytes)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
 }
 
 bool Fill(QuizDatabase& db, int players)
@@ -160,16 +128,13 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
     const std::string player = (std::filesystem::path(SiblingProgram("game_bench")).parent_path().parent_path() /
                                 "tests" / "quiz_player")
                                    .string();
-    std::vector<std::unique_ptr<Folder>> homes;
+    std::vector<std::unique_ptr<TempFolder>> homes;
     std::vector<std::unique_ptr<PlayerProcess>> players;
     for (int n = 1; n <= size; ++n) {
-        homes.push_back(std::make_unique<Folder>(std::filesystem::temp_directory_path().string() + "/", "game-bench", false));
-        const std::string& home = homes.back()->Path;
-        if (home.empty() || !WriteFile(home + "games.dat", server + "\r\n" + dataFolder + "\r\n" + std::to_string(n) +
-                                                               "\r\nplayer" + std::to_string(n) + "\r\n12345678\r\n")) {
-            std::printf("  cannot prepare a folder for player %d\n", n);
-            return false;
-        }
+        homes.push_back(std::make_unique<TempFolder>());
+        const std::string& home = homes.back()->Path();
+        homes.back()->Write("games.dat", server + "\r\n" + dataFolder + "\r\n" + std::to_string(n) + "\r\nplayer" +
+                                             std::to_string(n) + "\r\n12345678\r\n");
         players.push_back(std::make_unique<PlayerProcess>(
             player,
             std::vector<std::string>{"--dir", home, "--answers", "c,c,c,c,c,c,c,c,c,c", "--answer-delay-ms",
@@ -275,13 +240,9 @@ int main(int argc, char** argv)
     std::printf("minimum = T * (1 + 11 + sum over q of (5 + R_q) + 1) + 10 * 1000 ms + 2000 ms, T = %d ms,\n", TickMs);
     std::printf("  R_q = min(ceil(L_q / 2) + 6, first odd k with k * T > slowest answer delay)\n");
 
-    Folder folder(root, "game-bench", true);
-    if (folder.Path.empty()) {
-        std::printf("cannot make a folder in %s\n", root.c_str());
-        return 1;
-    }
+    const TempFolder folder(root, true);
     AppSettings.ServerName = server;
-    AppSettings.DataFolder = folder.Path;
+    AppSettings.DataFolder = folder.Path();
     QuizDatabase db{GameDatabasePath};
     db.CreateGameDatabase();
     const int most = *std::max_element(sizes.begin(), sizes.end());
@@ -291,7 +252,7 @@ int main(int argc, char** argv)
     }
     std::mt19937 random(Seed);
     bool all = true;
-    for (int size : sizes) all = PlayRoom(db, server, folder.Path, size, random) && all;
+    for (int size : sizes) all = PlayRoom(db, server, folder.Path(), size, random) && all;
     db.DisconnectDatabase();
     return all ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 // by scripts/firebird-test-server) and on the embedded engine. Each back end gets a fresh
 // database in a folder of its own, removed at the end.
 #include "bench_support.h"
+#include "support/temp_folder.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/sjis_text.h"
@@ -102,11 +103,7 @@ bool RunBackEnd(const std::string& label, const std::string& server, const std::
                 int runs)
 {
     std::printf("\n%s\n", label.c_str());
-    BenchFolder folder(parent, openToAll);
-    if (!folder.Made()) {
-        std::printf("  could not make a folder in %s\n", parent.c_str());
-        return false;
-    }
+    const TempFolder folder(parent, openToAll);
     AppSettings.ServerName = server;
     AppSettings.DataFolder = folder.Path();
     std::printf("  database %s\n", GameDatabasePath().c_str());

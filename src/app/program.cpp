@@ -13,12 +13,6 @@
 
 #include <exception>
 
-namespace {
-
-std::array<QWidget*, 6> Created{};
-
-}  // namespace
-
 QuizApplication::QuizApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool QuizApplication::notify(QObject* receiver, QEvent* event)
@@ -43,10 +37,7 @@ void CreateWindows()
     Form3 = new TForm3(Form1);
     Form5 = new TForm5(Form1);
     FormPlay = new TFormPlay(Form1);
-    Created = {Form1, Form4, Form2, Form3, Form5, FormPlay};
 }
-
-std::array<QWidget*, 6> CreatedWindows() { return Created; }
 
 void DestroyWindows()
 {
@@ -57,7 +48,6 @@ void DestroyWindows()
     Form4 = nullptr;
     Form5 = nullptr;
     FormPlay = nullptr;
-    Created = {};
 }
 
 int RunProgram(int argc, char** argv)

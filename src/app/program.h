@@ -2,20 +2,18 @@
 #pragma once
 
 #include <QApplication>
-#include <array>
 
 class QuizApplication : public QApplication {
 public:
     QuizApplication(int& argc, char** argv);
-    // Any error that escapes an event handler is shown in a plain message box; the program
-    // goes on with the next event.
+    // The last net: an error that escapes an event handler (none should, as handlers that
+    // reach the database run guarded) is shown in a plain message box, and the program goes
+    // on with the next event.
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
 // Creates the six windows in their fixed order: TForm1, TForm4, TForm2, TForm3, TForm5, TFormPlay.
 void CreateWindows();
-// The windows in the order they were created.
-std::array<QWidget*, 6> CreatedWindows();
 void DestroyWindows();
 
 int RunProgram(int argc, char** argv);

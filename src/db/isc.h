@@ -99,7 +99,6 @@ public:
     void Free();
     void Forget();
 
-    bool IsSelect() const { return Select; }
     int ColumnCount() const;
     std::string ColumnName(int column) const;
     bool ColumnIsText(int column) const;

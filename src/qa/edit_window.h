@@ -25,9 +25,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     // Enter presses the save button, Esc the close button.
     void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    QaBoxes Boxes() const;
 };
 
 extern TForm4* Form4;

@@ -16,23 +16,12 @@ TForm3* Form3 = nullptr;
 TForm3::TForm3(QWidget* parent) : QWidget(parent)
 {
     Controls.setupUi(this);
-    setWindowFlag(Qt::Window);
-    ApplyFormLook(this, Qt::white);
-    ApplyFormLook(Controls.Panel1, QColor(0xEB, 0xEB, 0xEB));
-    PrepareQaBoxes(Boxes());
-    MakeFixedSingleBorder(this);
-    PlaceWindow(this, 192, 107);
+    PrepareQaWindow(this, Controls.Panel1);
 
     Controls.Edit1->installEventFilter(this);
     ConnectGuarded(Controls.Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     ConnectGuarded(Controls.Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
     ConnectGuarded(Controls.Button3, &QPushButton::clicked, this, &TForm3::Button3Click);
-}
-
-QaBoxes TForm3::Boxes() const
-{
-    return {Controls.Edit1, Controls.Edit2, Controls.Edit3, Controls.Edit4, Controls.Edit5,
-            Controls.Edit6, Controls.Edit7, Controls.Edit8, Controls.Edit9, Controls.Edit10};
 }
 
 void TForm3::showEvent(QShowEvent* event)
@@ -48,20 +37,16 @@ void TForm3::keyPressEvent(QKeyEvent* event)
 
 bool TForm3::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Controls.Edit1 && event->type() == QEvent::MouseButtonDblClick) Edit1DblClick();
+    if (watched == Controls.Edit1 && event->type() == QEvent::MouseButtonDblClick)
+        Guarded([this] { Edit1DblClick(); });
     return QWidget::eventFilter(watched, event);
 }
 
 void TForm3::FormShow()
 {
-    Controls.Button1->setEnabled(true);
-    QuizDatabase& db = Form1->Database();
-    if (!db.Connected()) {
-        Controls.Button1->setEnabled(false);
-        return;
-    }
-    if (!db.TableExists("QUIZQA") && !db.CreateQuizQaTable()) Controls.Button1->setEnabled(false);
-    Controls.Edit1->setFocus();
+    const bool ready = QaTableReady(Form1->Database());
+    Controls.Button1->setEnabled(ready);
+    if (Form1->Database().Connected()) Controls.Edit1->setFocus();
 }
 
 void TForm3::Edit1DblClick()
@@ -77,25 +62,14 @@ void TForm3::Edit1DblClick()
 void TForm3::Button1Click()
 {
     if (TrimBlanks(EditText(Controls.Edit1)).empty()) Edit1DblClick();
-    // The box's own text: a leading blank reads as a number, a trailing one does not.
-    const int32_t number = TextToInt(EditText(Controls.Edit1));
-    if (number <= 0) {
-        ShowMessage(this, QaNumberMessage());
-        Controls.Edit1->setFocus();
-        return;
-    }
-    const auto values = QaColumnValues(number, Boxes());
-    if (!values) {
-        ShowMessage(this, QuoteMessage());
-        Controls.Edit3->setFocus();
-        return;
-    }
+    const auto values = QaValuesOrRefuse(this, FindQaBoxes(this));
+    if (!values) return;
     if (Form1->Database().InsertFields("QUIZQA", 10, QaColumnNames(), *values))
         ShowMessage(this, Sjis("登録OK"));
     else
         ShowMessage(this, Sjis("登録失敗"));
 }
 
-void TForm3::Button2Click() { ClearQaBoxes(Boxes()); }
+void TForm3::Button2Click() { ClearQaBoxes(FindQaBoxes(this)); }
 
 void TForm3::Button3Click() { close(); }

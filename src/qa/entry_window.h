@@ -27,9 +27,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     // Catches the double-click on Edit1.
     bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    QaBoxes Boxes() const;
 };
 
 extern TForm3* Form3;

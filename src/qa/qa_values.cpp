@@ -1,9 +1,13 @@
 #include "qa/qa_values.h"
 
+#include "app/dialogs.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
 #include "app/window_style.h"
 
+#include "db/quiz_database.h"
+
+#include <QColor>
 #include <QLineEdit>
 
 namespace {
@@ -13,11 +17,25 @@ constexpr std::array<int, 10> BoxBytes = {8, 8, 50, 50, 50, 50, 30, 30, 30, 30};
 
 }  // namespace
 
-void PrepareQaBoxes(const QaBoxes& boxes)
+QaBoxes FindQaBoxes(const QWidget* window)
 {
+    QaBoxes boxes{};
+    for (size_t i = 0; i < boxes.size(); ++i)
+        boxes[i] = window->findChild<QLineEdit*>(QString("Edit%1").arg(i + 1), Qt::FindChildrenRecursively);
+    return boxes;
+}
+
+void PrepareQaWindow(QWidget* window, QWidget* panel)
+{
+    window->setWindowFlag(Qt::Window);
+    ApplyFormLook(window, Qt::white);
+    ApplyFormLook(panel, QColor(0xEB, 0xEB, 0xEB));
+    const QaBoxes boxes = FindQaBoxes(window);
     for (size_t i = 0; i < boxes.size(); ++i) LimitSjisBytes(boxes[i], BoxBytes[i]);
     DisableInputMethod(boxes[0]);
     DisableInputMethod(boxes[1]);
+    MakeFixedSingleBorder(window);
+    PlaceWindow(window, 192, 107);
 }
 
 void ClearQaBoxes(const QaBoxes& boxes)
@@ -51,4 +69,31 @@ std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const QaB
 }
 
 std::string QaNumberMessage() { return Sjis("登録番号は1以上の整数で入力して下さい"); }
+
+std::optional<int32_t> QaNumberOrRefuse(QWidget* window, const QaBoxes& boxes)
+{
+    // The box's own text: a leading blank reads as a number, a trailing one does not.
+    const int32_t number = TextToInt(EditText(boxes[0]));
+    if (number > 0) return number;
+    ShowMessage(window, QaNumberMessage());
+    boxes[0]->setFocus();
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::string>> QaValuesOrRefuse(QWidget* window, const QaBoxes& boxes)
+{
+    const std::optional<int32_t> number = QaNumberOrRefuse(window, boxes);
+    if (!number) return std::nullopt;
+    auto values = QaColumnValues(*number, boxes);
+    if (!values) {
+        ShowMessage(window, QuoteMessage());
+        boxes[2]->setFocus();
+    }
+    return values;
+}
+
+bool QaTableReady(QuizDatabase& db)
+{
+    return db.Connected() && (db.TableExists("QUIZQA") || db.CreateQuizQaTable());
+}
 

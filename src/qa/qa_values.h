@@ -9,13 +9,17 @@
 #include <vector>
 
 class QLineEdit;
+class QWidget;
+class QuizDatabase;
 
 // Edit1 to Edit10 of either window: N, SN, Q1 to Q4, ANS, AN1 to AN3.
 using QaBoxes = std::array<QLineEdit*, 10>;
 
-// Gives each box the byte limit of its column, and turns the input method off for the two
-// number boxes.
-void PrepareQaBoxes(const QaBoxes& boxes);
+// Edit1 to Edit10 of window, by their names.
+QaBoxes FindQaBoxes(const QWidget* window);
+// The look, border and place both windows share, and each box's byte limit of its column,
+// with the input method off for the two number boxes.
+void PrepareQaWindow(QWidget* window, QWidget* panel);
 // Empties all ten boxes.
 void ClearQaBoxes(const QaBoxes& boxes);
 
@@ -33,3 +37,13 @@ std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const QaB
 
 // What the windows say when the number is refused (CP932).
 std::string QaNumberMessage();
+
+// The number in Edit1 when it is 1 or more; otherwise the window says so, Edit1 takes the
+// focus, and nothing comes back.
+std::optional<int32_t> QaNumberOrRefuse(QWidget* window, const QaBoxes& boxes);
+// The column values of the boxes, with the number from Edit1; when the number or a quote is
+// refused, the window says so, the box concerned takes the focus, and nothing comes back.
+std::optional<std::vector<std::string>> QaValuesOrRefuse(QWidget* window, const QaBoxes& boxes);
+
+// Whether the window can work on QUIZQA: connected, and the table there or made just now.
+bool QaTableReady(QuizDatabase& db);

@@ -47,7 +47,7 @@ private:
 };
 
 struct Question {
-    std::string Q1, Q2, Q3, Q4;
+    std::string Q1{}, Q2{}, Q3{}, Q4{};
     int Ann = 4;
 };
 
@@ -106,7 +106,9 @@ protected:
     // A row of another member; the room comes into being when there is none yet.
     void AddMember(int n, int mn, int ok, int gp = 0)
     {
-        if (!Db().TableExists("QUIZMEM")) ASSERT_TRUE(Db().CreateQuizMemTable());
+        if (!Db().TableExists("QUIZMEM")) {
+            ASSERT_TRUE(Db().CreateQuizMemTable());
+        }
         ASSERT_TRUE(Db().InsertText("QUIZMEM", "N,MN,OK,GP",
                                     std::to_string(n) + "," + std::to_string(mn) + "," + std::to_string(ok) + "," +
                                         std::to_string(gp)));

@@ -172,7 +172,9 @@ protected:
     void ExpectRoomGone()
     {
         for (const char* table : {"QUIZMEM", "QUIZANS"})
-            if (Db.TableExists(table)) EXPECT_EQ(Db.CountRows(table, ""), 0) << table;
+            if (Db.TableExists(table)) {
+                EXPECT_EQ(Db.CountRows(table, ""), 0) << table;
+            }
         Points(1);
     }
 

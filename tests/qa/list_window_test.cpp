@@ -75,7 +75,9 @@ protected:
     // texts q<i>, r<i>, s<i>, t<i>, a<i>, b<i>, c<i>, d<i>, ANN 1..4.
     void AddRows(int count)
     {
-        if (!Db().TableExists("QUIZQA")) ASSERT_TRUE(Db().CreateQuizQaTable());
+        if (!Db().TableExists("QUIZQA")) {
+            ASSERT_TRUE(Db().CreateQuizQaTable());
+        }
         const std::string n = std::to_string(count);
         ASSERT_TRUE(Db().ExecSqlLines(
             {"EXECUTE BLOCK AS DECLARE I INTEGER = 1;", "BEGIN", "  WHILE (I <= " + n + ") DO BEGIN",
@@ -88,7 +90,9 @@ protected:
     // One row from the eleven values as SQL literals (UTF-8 in the source, stored as CP932).
     void AddRow(const std::string& values)
     {
-        if (!Db().TableExists("QUIZQA")) ASSERT_TRUE(Db().CreateQuizQaTable());
+        if (!Db().TableExists("QUIZQA")) {
+            ASSERT_TRUE(Db().CreateQuizQaTable());
+        }
         ASSERT_TRUE(Db().InsertText("QUIZQA", "N,SN,Q1,Q2,Q3,Q4,ANS,AN1,AN2,AN3,ANN", Sjis(values))) << values;
     }
 

@@ -15,14 +15,6 @@ std::string WithSlash(std::string folder)
     return folder;
 }
 
-// mkdtemp on a pattern ending in XXXXXX; the name is unique even with tests in parallel.
-std::string MakeUniqueFolder(const std::string& parent, const std::string& stem)
-{
-    std::string pattern = parent + stem + "-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a folder under " + parent);
-    return pattern + "/";
-}
-
 }  // namespace
 
 std::optional<TestServer> FindTestServer()
@@ -41,25 +33,13 @@ std::string MissingServerMessage()
 
 std::unique_ptr<GameFolder> GameFolder::Embedded()
 {
-    const std::string temp = WithSlash(std::filesystem::temp_directory_path().string());
-    return std::unique_ptr<GameFolder>(new GameFolder("", MakeUniqueFolder(temp, "quizgame-db")));
+    return std::unique_ptr<GameFolder>(new GameFolder("", std::make_unique<TempFolder>()));
 }
 
+// The server runs as the firebird user and creates GAMES.FDB in its folder.
 std::unique_ptr<GameFolder> GameFolder::OnServer(const TestServer& server)
 {
-    std::string folder = MakeUniqueFolder(server.DataRoot, "db");
-    // The server runs as the firebird user and creates GAMES.FDB in here.
-    if (chmod(folder.c_str(), 0777) != 0) {
-        std::filesystem::remove_all(folder);
-        throw std::runtime_error("cannot open " + folder + " to the server");
-    }
-    return std::unique_ptr<GameFolder>(new GameFolder(server.Prefix, folder));
-}
-
-GameFolder::~GameFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(Folder, ignored);
+    return std::unique_ptr<GameFolder>(new GameFolder(server.Prefix, std::make_unique<TempFolder>(server.DataRoot, true)));
 }
 
 bool GameFolder::HasDatabaseFile() const
@@ -73,7 +53,7 @@ void GameFolder::Apply() const { ApplyWithServer(Server); }
 void GameFolder::ApplyWithServer(const std::string& serverName) const
 {
     AppSettings.ServerName = serverName;
-    AppSettings.DataFolder = Folder;
+    AppSettings.DataFolder = Folder->Path();
 }
 
 void GameDatabaseTest::SetUp()

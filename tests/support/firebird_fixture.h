@@ -5,6 +5,7 @@
 
 #include "app/unitv.h"
 #include "db/quiz_database.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -33,23 +34,22 @@ class GameFolder {
 public:
     static std::unique_ptr<GameFolder> Embedded();
     static std::unique_ptr<GameFolder> OnServer(const TestServer& server);
-    ~GameFolder();
     GameFolder(const GameFolder&) = delete;
     GameFolder& operator=(const GameFolder&) = delete;
 
     const std::string& ServerName() const { return Server; }
-    const std::string& DataFolder() const { return Folder; }
+    const std::string& DataFolder() const { return Folder->Path(); }
     // The file as this machine sees it (the server runs here too).
-    std::string LocalFile() const { return Folder + "GAMES.FDB"; }
+    std::string LocalFile() const { return Folder->File("GAMES.FDB"); }
     bool HasDatabaseFile() const;
     // Points AppSettings at this folder, optionally through another server prefix.
     void Apply() const;
     void ApplyWithServer(const std::string& serverName) const;
 
 private:
-    GameFolder(std::string server, std::string folder) : Server(std::move(server)), Folder(std::move(folder)) {}
+    GameFolder(std::string server, std::unique_ptr<TempFolder> folder) : Server(std::move(server)), Folder(std::move(folder)) {}
     std::string Server;
-    std::string Folder;
+    std::unique_ptr<TempFolder> Folder;
 };
 
 // Puts AppSettings back as they were when the test began.

@@ -5,11 +5,19 @@
 #include <iterator>
 #include <stdexcept>
 #include <stdlib.h>
+#include <sys/stat.h>
 
-TempFolder::TempFolder()
+TempFolder::TempFolder() : TempFolder(std::filesystem::temp_directory_path().string() + "/", false) {}
+
+TempFolder::TempFolder(const std::string& parent, bool openToAll)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quizgame-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    // mkdtemp makes the name unique even with tests and players running in parallel.
+    std::string pattern = parent + "quizgame-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a folder in " + parent);
+    if (openToAll && chmod(pattern.c_str(), 0777) != 0) {
+        std::filesystem::remove(pattern);
+        throw std::runtime_error("cannot open " + pattern + " to every user");
+    }
     Folder = pattern + "/";
 }
 

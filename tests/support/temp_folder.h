@@ -1,4 +1,5 @@
-// A fresh folder for one test, removed with everything in it when the test ends.
+// A fresh folder, removed with everything in it when this object goes: for one test, one
+// database or one benchmark run.
 #pragma once
 
 #include <string>
@@ -6,7 +7,12 @@
 
 class TempFolder {
 public:
+    // A folder "quizgame-XXXXXX" in the system's temporary folder.
     TempFolder();
+    // A folder "quizgame-XXXXXX" in parent (ending in "/"). openToAll lets every user create
+    // files in it: the Firebird server runs as its own user and creates databases there.
+    // Both throw std::runtime_error when the folder cannot be made.
+    TempFolder(const std::string& parent, bool openToAll);
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
