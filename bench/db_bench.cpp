@@ -8,6 +8,7 @@
 // Each back end gets a fresh database in a folder of its own, removed at the end.
 #include "bench_support.h"
 #include "support/temp_folder.h"
+#include "support/test_server.h"
 #include "app/unitv.h"
 #include "db/quiz_database.h"
 
@@ -205,13 +206,7 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    // The embedded engine's default lock folder is writable only by the firebird user.
-    std::string lockFolder;
-    if (geteuid() != 0 && !std::getenv("FIREBIRD_LOCK")) {
-        lockFolder = (std::filesystem::temp_directory_path() / "quizgame-bench-lock").string();
-        std::filesystem::create_directories(lockFolder);
-        setenv("FIREBIRD_LOCK", lockFolder.c_str(), 1);
-    }
+    UseOwnFirebirdLockUnlessRoot();
 
     std::printf("db_bench: %d iterations per operation after %d warm-up, steady_clock\n", iterations, WarmUpIterations);
     std::printf("machine: %u CPUs (%s); Firebird client %s\n", std::thread::hardware_concurrency(), CpuModel().c_str(),
@@ -221,15 +216,12 @@ int main(int argc, char** argv)
     if (tempParent.back() != '/') tempParent += '/';
     bool right = RunBackEnd("embedded engine", "", tempParent, false, iterations);
 
-    const char* server = std::getenv("QUIZGAME_TEST_SERVER");
-    const char* data = std::getenv("QUIZGAME_TEST_DATA");
-    if (!server || !*server || !data || !*data) {
+    const std::optional<TestServer> server = FindTestServer();
+    if (!server) {
         std::printf("\nloopback server: skipped, QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA are not set\n"
                     "  (run: eval \"$(bash scripts/firebird-test-server | tail -n 2)\" and export both)\n");
     } else {
-        std::string dataParent = data;
-        if (dataParent.back() != '/') dataParent += '/';
-        right = RunBackEnd(std::string("loopback server ") + server, server, dataParent, true, iterations) && right;
+        right = RunBackEnd("loopback server " + server->Prefix, server->Prefix, server->DataRoot, true, iterations) && right;
     }
     return right ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 // system's temporary folder; both are removed at the end.
 #include "bench_support.h"
 #include "support/temp_folder.h"
+#include "support/test_server.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
 #include "db/quiz_database.h"
@@ -160,22 +161,18 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    const char* server = std::getenv("QUIZGAME_TEST_SERVER");
-    const char* data = std::getenv("QUIZGAME_TEST_DATA");
-    if (!server || !*server || !data || !*data) {
+    const std::optional<TestServer> server = FindTestServer();
+    if (!server) {
         std::printf("exchange_bench needs the loopback server: QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA "
                     "are not set\n"
                     "  (run: eval \"$(bash scripts/firebird-test-server | tail -n 2)\" and export both)\n");
         return 2;
     }
-    std::string dataRoot = data;
-    if (dataRoot.back() != '/') dataRoot += '/';
-
-    std::printf("exchange_bench: loopback server %s, steady_clock\n", server);
+    std::printf("exchange_bench: loopback server %s, steady_clock\n", server->Prefix.c_str());
     std::printf("machine: %u CPUs (%s); Firebird client %s\n", std::thread::hardware_concurrency(), CpuModel().c_str(),
                 ClientLibraryVersion().c_str());
     bool right = false;
-    if (const auto lost = RunUntilConnectionLost([&] { right = Run(server, dataRoot, runs); })) {
+    if (const auto lost = RunUntilConnectionLost([&] { right = Run(server->Prefix, server->DataRoot, runs); })) {
         std::printf("the connection broke: %s\n", lost->c_str());
         return 1;
     }

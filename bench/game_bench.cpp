@@ -14,6 +14,7 @@
 
 #include "support/player_processes.h"
 #include "support/temp_folder.h"
+#include "support/test_server.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -226,22 +227,18 @@ int main(int argc, char** argv)
         sizes.push_back(size);
     }
     if (sizes.empty()) sizes = {2, 8, 16};
-    const char* server = std::getenv("QUIZGAME_TEST_SERVER");
-    const char* data = std::getenv("QUIZGAME_TEST_DATA");
-    if (!server || !*server || !data || !*data) {
+    const std::optional<TestServer> server = FindTestServer();
+    if (!server) {
         std::fprintf(stderr, "QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA are not set; run scripts/firebird-test-server\n");
         return 2;
     }
-    std::string root = data;
-    if (root.back() != '/') root += '/';
-
     std::printf("game_bench: real pace, tick %d ms, judge pause %d ms, final pause %d ms; %u CPUs; seed %u\n", TickMs,
                 JudgePauseMs, FinalPauseMs, std::thread::hardware_concurrency(), Seed);
     std::printf("minimum = T * (1 + 11 + sum over q of (5 + R_q) + 1) + 10 * 1000 ms + 2000 ms, T = %d ms,\n", TickMs);
     std::printf("  R_q = min(ceil(L_q / 2) + 6, first odd k with k * T > slowest answer delay)\n");
 
-    const TempFolder folder(root, true);
-    AppSettings.ServerName = server;
+    const TempFolder folder(server->DataRoot, true);
+    AppSettings.ServerName = server->Prefix;
     AppSettings.DataFolder = folder.Path();
     QuizDatabase db{GameDatabasePath};
     db.CreateGameDatabase();
@@ -252,7 +249,7 @@ int main(int argc, char** argv)
     }
     std::mt19937 random(Seed);
     bool all = true;
-    for (int size : sizes) all = PlayRoom(db, server, folder.Path(), size, random) && all;
+    for (int size : sizes) all = PlayRoom(db, server->Prefix, folder.Path(), size, random) && all;
     db.DisconnectDatabase();
     return all ? 0 : 1;
 }

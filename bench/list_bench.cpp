@@ -9,6 +9,7 @@
 // database in a folder of its own, removed at the end.
 #include "bench_support.h"
 #include "support/temp_folder.h"
+#include "support/test_server.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/sjis_text.h"
@@ -182,25 +183,18 @@ int main(int argc, char** argv)
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // The embedded engine's default lock folder is writable only by the firebird user.
-    if (geteuid() != 0 && !std::getenv("FIREBIRD_LOCK")) {
-        const std::string lockFolder = (std::filesystem::temp_directory_path() / "quizgame-bench-lock").string();
-        std::filesystem::create_directories(lockFolder);
-        setenv("FIREBIRD_LOCK", lockFolder.c_str(), 1);
-    }
+    UseOwnFirebirdLockUnlessRoot();
     QuizApplication application(argc, argv);
     InstallGothicSubstitution();
     std::printf("list_bench: %d rows, median of %d timed loads after one warm-up, steady_clock\n", RowCount, runs);
 
     bool right = true;
-    const char* server = std::getenv("QUIZGAME_TEST_SERVER");
-    const char* data = std::getenv("QUIZGAME_TEST_DATA");
-    if (!server || !*server || !data || !*data) {
+    const std::optional<TestServer> server = FindTestServer();
+    if (!server) {
         std::printf("\nloopback server: skipped, QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA are not set\n"
                     "  (run: eval \"$(bash scripts/firebird-test-server | tail -n 2)\" and export both)\n");
     } else {
-        std::string dataParent = data;
-        if (dataParent.back() != '/') dataParent += '/';
-        right = RunBackEnd(std::string("loopback server ") + server, server, dataParent, true, runs);
+        right = RunBackEnd("loopback server " + server->Prefix, server->Prefix, server->DataRoot, true, runs);
     }
     std::string tempParent = std::filesystem::temp_directory_path().string();
     if (tempParent.back() != '/') tempParent += '/';

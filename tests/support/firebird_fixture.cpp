@@ -7,30 +7,6 @@
 #include <stdexcept>
 #include <stdlib.h>
 
-namespace {
-
-std::string WithSlash(std::string folder)
-{
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    return folder;
-}
-
-}  // namespace
-
-std::optional<TestServer> FindTestServer()
-{
-    const char* prefix = std::getenv("QUIZGAME_TEST_SERVER");
-    const char* data = std::getenv("QUIZGAME_TEST_DATA");
-    if (!prefix || !*prefix || !data || !*data) return std::nullopt;
-    return TestServer{prefix, WithSlash(data)};
-}
-
-std::string MissingServerMessage()
-{
-    return "QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA are not set. This test needs the loopback "
-           "Firebird test server: run scripts/test, which starts it and sets both variables.";
-}
-
 std::unique_ptr<GameFolder> GameFolder::Embedded()
 {
     return std::unique_ptr<GameFolder>(new GameFolder("", std::make_unique<TempFolder>()));
@@ -115,11 +91,4 @@ std::string StatementText(const TextList& lines)
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     return text;
-}
-
-uint16_t TestServer::Port() const
-{
-    const size_t slash = Prefix.find('/');
-    if (slash == std::string::npos) return 3050;
-    return static_cast<uint16_t>(std::stoi(Prefix.substr(slash + 1)));
 }

@@ -6,6 +6,7 @@
 #include "app/unitv.h"
 #include "db/quiz_database.h"
 #include "support/temp_folder.h"
+#include "support/test_server.h"
 
 #include <gtest/gtest.h>
 
@@ -14,18 +15,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-// The loopback test server as scripts/test announces it (QUIZGAME_TEST_SERVER,
-// QUIZGAME_TEST_DATA). Empty when either variable is unset.
-struct TestServer {
-    std::string Prefix;    // e.g. "127.0.0.1:"
-    std::string DataRoot;  // ends in "/"
-    // The server's TCP port, from a prefix "host:" (3050) or "host/port:".
-    uint16_t Port() const;
-};
-std::optional<TestServer> FindTestServer();
-// What a test that needs the server says when the variables are missing.
-std::string MissingServerMessage();
 
 // One folder for one GAMES.FDB, removed with everything in it when this object goes.
 // Embedded: a folder under the system's temporary folder, ServerName "".
