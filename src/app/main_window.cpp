@@ -16,7 +16,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QShowEvent>
 #include <QTableWidget>
 #include <array>
 #include <functional>
@@ -76,10 +75,15 @@ struct LayoutValue {
 LayoutValue Left(QWidget* w) { return {[w] { return w->x(); }, [w](int v) { w->move(v, w->y()); }}; }
 LayoutValue Top(QWidget* w) { return {[w] { return w->y(); }, [w](int v) { w->move(w->x(), v); }}; }
 
-// Window sizes are kept as client sizes so that saving and loading give back the same window
-// whether or not the frame was known when the file was written.
-LayoutValue Width(QWidget* w) { return {[w] { return w->width(); }, [w](int v) { w->resize(v, w->height()); }}; }
-LayoutValue Height(QWidget* w) { return {[w] { return w->height(); }, [w](int v) { w->resize(w->width(), v); }}; }
+// The list window's size is its outer size, frame included.
+LayoutValue Width(TForm5* w)
+{
+    return {[w] { return w->OuterSize().width(); }, [w](int v) { w->SetOuterSize({v, w->OuterSize().height()}); }};
+}
+LayoutValue Height(TForm5* w)
+{
+    return {[w] { return w->OuterSize().height(); }, [w](int v) { w->SetOuterSize({w->OuterSize().width(), v}); }};
+}
 
 LayoutValue ColumnWidth(QTableWidget* grid, int column)
 {
@@ -156,7 +160,7 @@ void TForm1::SaveSettings(const std::string& path)
 
 void TForm1::LoadLayout(const std::string& path)
 {
-    Form5->resize(320, 240);
+    Form5->SetOuterSize({320, 240});
     for (int column = 0; column < ListColumnCount; ++column) Form5->Controls.StringGrid1->setColumnWidth(column, 80);
     if (!FileExists(path)) return;
 
@@ -173,11 +177,13 @@ void TForm1::SaveLayout(const std::string& path)
     WriteLines(path, lines);
 }
 
-void TForm1::showEvent(QShowEvent* event)
+void TForm1::setVisible(bool visible)
 {
-    QWidget::showEvent(event);
-    // Restoring from the task bar is spontaneous; only the program's own show runs FormShow.
-    if (!event->spontaneous()) Guarded([this] { FormShow(); });
+    // FormShow loads the layout before the window appears: a position set once the window
+    // exists but before the window manager has framed it would place the client area, not
+    // the frame, and the window would creep by its frame on every start.
+    if (visible && !isVisible()) Guarded([this] { FormShow(); });
+    QWidget::setVisible(visible);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

@@ -39,8 +39,9 @@ public:
     void Button7Click();
     void ButtonGClick();
 
+    void setVisible(bool visible) override;
+
 protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

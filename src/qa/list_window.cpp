@@ -63,9 +63,44 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent)
     ConnectGuarded(Controls.ComboBox2, &QComboBox::activated, this, &TForm5::ComboBox2Select);
 }
 
+QSize TForm5::OuterSize() const { return frameGeometry().size(); }
+
+void TForm5::SetOuterSize(const QSize& size)
+{
+    const QSize frame = frameGeometry().size() - this->size();
+    if (!frame.isNull()) {
+        PendingOuterSize = {};
+        resize(size - frame);
+        return;
+    }
+    PendingOuterSize = size;
+    resize(size);
+}
+
+void TForm5::ApplyPendingOuterSize()
+{
+    if (PendingOuterSize.isEmpty() || frameGeometry().size() == size()) return;
+    const QSize outer = PendingOuterSize;
+    PendingOuterSize = {};
+    resize(outer - (frameGeometry().size() - size()));
+}
+
+void TForm5::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    ApplyPendingOuterSize();
+}
+
+void TForm5::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    ApplyPendingOuterSize();
+}
+
 void TForm5::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    ApplyPendingOuterSize();
     if (!event->spontaneous()) Guarded([this] { FormShow(); });
 }
 

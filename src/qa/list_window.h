@@ -32,14 +32,26 @@ public:
     // Also run by a double-click on Edit1.
     void ComboBox2Select();
 
+    // The outer size, frame included, as the layout file keeps it. Until the window manager
+    // has framed the window its frame is unknown and the outer size is the client size; a
+    // size set then is made the outer size once the frame is known.
+    QSize OuterSize() const;
+    void SetOuterSize(const QSize& size);
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Makes a size set before the frame was known the outer size, once it is known.
+    void ApplyPendingOuterSize();
     void ClearGrid();
     void LoadPage();
     void SetButtonsEnabled(bool enabled);
+
+    QSize PendingOuterSize;  // empty once applied
 };
 
 extern TForm5* Form5;

@@ -101,7 +101,7 @@ using LayoutFile = SettingsFile;
 std::vector<int> CurrentLayout()
 {
     std::vector<int> v = {Form1->x(), Form1->y(), Form2->x(), Form2->y(), Form3->x(), Form3->y(),
-                          Form4->x(), Form4->y(), Form5->x(), Form5->y(), Form5->width(), Form5->height()};
+                          Form4->x(), Form4->y(), Form5->x(), Form5->y(), Form5->OuterSize().width(), Form5->OuterSize().height()};
     for (int c = 0; c < 10; ++c) v.push_back(Form5->Controls.StringGrid1->columnWidth(c));
     v.push_back(FormPlay->x());
     v.push_back(FormPlay->y());

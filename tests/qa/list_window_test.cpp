@@ -643,7 +643,8 @@ TEST_F(ListWindowLayout, DraggedColumnWidthsGoToTheLayoutFileAndComeBack)
     EXPECT_EQ(Grid()->columnWidth(2), 117);
     DragColumnBorder(7, -30);
     EXPECT_EQ(Grid()->columnWidth(7), 50);
-    Form5->resize(640, 360);
+    Form5->SetOuterSize({640, 360});
+    ASSERT_EQ(Form5->frameGeometry().size(), QSize(640, 360));
 
     Form1->close();
     const std::vector<std::string> lines = SplitLines(Exe.Read("quizgame.dat"));
@@ -659,7 +660,7 @@ TEST_F(ListWindowLayout, DraggedColumnWidthsGoToTheLayoutFileAndComeBack)
     EXPECT_EQ(Grid()->columnWidth(2), 117);
     EXPECT_EQ(Grid()->columnWidth(7), 50);
     BringToFront(Form5);
-    EXPECT_EQ(Form5->size(), QSize(640, 360));
+    EXPECT_EQ(Form5->frameGeometry().size(), QSize(640, 360));
     EXPECT_EQ(Grid()->columnWidth(2), 117);
     ExpectPage(Range(1, 5));
 }

@@ -1,0 +1,119 @@
+// The main window on a real desktop: run by ctest both offscreen and through
+// scripts/with-desktop (Xvfb with the openbox window manager), where windows get frames. Five
+// starts and closes, with windows moved and resized and a column dragged in between, leave
+// every value of the file as it was, and every window's frame where the file says.
+#include "app/main_window.h"
+#include "app/program.h"
+#include "qa/edit_window.h"
+#include "qa/entry_window.h"
+#include "qa/list_window.h"
+
+#include "support/temp_folder.h"
+
+#include <QApplication>
+#include <QTableWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<int> Values(const std::string& text)
+{
+    std::vector<int> values;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) values.push_back(std::stoi(line));
+    return values;
+}
+
+std::string FileText(const std::vector<int>& values)
+{
+    std::string text;
+    for (int v : values) text += std::to_string(v) + "\r\n";
+    return text;
+}
+
+// Shows a window and waits until it is on screen and, where a window manager runs, framed.
+void ShowFramed(QWidget* window)
+{
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    // Offscreen windows get a frame of the platform's own at once.
+    ASSERT_TRUE(QTest::qWaitFor([window] { return window->frameGeometry() != window->geometry(); }, 3000));
+    QTest::qWait(100);  // the window manager may still settle its placement
+}
+
+class DesktopLayout : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // No data folder: the program starts unconnected and touches no database.
+        Exe.Write("games.dat", "\r\n\r\n0\r\n\r\n\r\n");
+    }
+    void TearDown() override { DestroyWindows(); }
+
+    // One run of the program: start, show the modeless windows, act, close.
+    void Run(const std::function<void()>& act = {})
+    {
+        CreateWindows();
+        Form1->SetExecutablePath(Exe.File("quizgame"));
+        ShowFramed(Form1);
+        for (QWidget* window : std::vector<QWidget*>{Form3, Form4, Form5}) ShowFramed(window);
+        const std::vector<int> file = Values(Exe.Read("quizgame.dat"));
+        EXPECT_EQ(Form1->frameGeometry().topLeft(), QPoint(file[0], file[1]));
+        EXPECT_EQ(Form3->frameGeometry().topLeft(), QPoint(file[4], file[5]));
+        EXPECT_EQ(Form4->frameGeometry().topLeft(), QPoint(file[6], file[7]));
+        EXPECT_EQ(Form5->frameGeometry(), QRect(file[8], file[9], file[10], file[11]));
+        if (act) act();
+        Form1->close();
+        DestroyWindows();
+    }
+
+    TempFolder Exe;
+};
+
+TEST_F(DesktopLayout, FiveStartsLeaveEveryWindowWhereItWas)
+{
+    std::vector<int> layout = {300, 200, 400, 150, 500, 160, 510, 170, 100, 420, 700, 400,
+                               60,  70,  80,  90,  100, 110, 120, 130, 140, 150, 220, 230};
+    Exe.Write("quizgame.dat", FileText(layout));
+    Run([] {
+        // As the user does: drag windows by their frames, resize the list, drag a column.
+        Form1->move(320, 210);
+        Form5->move(90, 430);
+        Form5->resize(Form5->width() + 30, Form5->height() - 20);
+        Form5->Controls.StringGrid1->setColumnWidth(3, 95);
+        QTest::qWait(200);
+    });
+    layout[0] = 320, layout[1] = 210, layout[8] = 90, layout[9] = 430;
+    layout[10] = 730, layout[11] = 380, layout[15] = 95;
+    EXPECT_EQ(Values(Exe.Read("quizgame.dat")), layout);
+
+    for (int start = 2; start <= 5; ++start) {
+        SCOPED_TRACE("start " + std::to_string(start));
+        Run();
+        EXPECT_EQ(Values(Exe.Read("quizgame.dat")), layout);
+    }
+}
+
+TEST_F(DesktopLayout, TabLeavesTheInstructionsForTheButtons)
+{
+    CreateWindows();
+    Form1->SetExecutablePath(Exe.File("quizgame"));
+    ShowFramed(Form1);
+    Form1->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form1));
+    Form1->Controls.Memo1->setFocus();
+    const QString text = Form1->Controls.Memo1->toPlainText();
+    QTest::keyClick(Form1->Controls.Memo1, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Form1->Controls.ButtonG);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Form1->Controls.Button0);
+    EXPECT_EQ(Form1->Controls.Memo1->toPlainText(), text);
+}
+
+}  // namespace
