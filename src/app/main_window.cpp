@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/close_signals.h"
 #include "app/dialogs.h"
 #include "app/handler_guard.h"
 #include "app/line_files.h"
@@ -206,6 +207,7 @@ void TForm1::FormShow()
     if (!AppSettings.DataFolder.empty()) {
         Db.CreateGameDatabase();
         Db.ConnectDatabase();
+        ReclaimCloseSignals();
     }
 }
 
@@ -226,6 +228,7 @@ void TForm1::Button1Click()
     Db.DisconnectDatabase();
     Form2->exec();
     Db.ConnectDatabase();
+    ReclaimCloseSignals();
 }
 
 void TForm1::Button2Click() { BringToFront(Form3); }

@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/close_signals.h"
 #include "app/dialogs.h"
 #include "app/handler_guard.h"
 #include "app/main_window.h"
@@ -11,6 +12,7 @@
 #include "qa/entry_window.h"
 #include "qa/list_window.h"
 
+#include <QDialog>
 #include <exception>
 
 QuizApplication::QuizApplication(int& argc, char** argv) : QApplication(argc, argv) {}
@@ -26,6 +28,16 @@ bool QuizApplication::notify(QObject* receiver, QEvent* event)
         ShowHandlerError("unknown error");
     }
     return false;
+}
+
+void CloseForSignal()
+{
+    // A modal window (the play window, the settings, a message) ends first, as its own close
+    // does: the play window leaves the room. Its loop returns once this handler has run.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible() && dialog->isModal())
+            dialog->reject();
+    if (Form1) Form1->close();
 }
 
 void CreateWindows()
@@ -56,6 +68,7 @@ int RunProgram(int argc, char** argv)
     QApplication::setApplicationName(ToQt(ApplicationTitle()));
     InstallGothicSubstitution();
     CreateWindows();
+    CloseOnSignals(&application, CloseForSignal);
     Form1->show();
     const int result = QApplication::exec();
     DestroyWindows();

@@ -16,4 +16,8 @@ public:
 void CreateWindows();
 void DestroyWindows();
 
+// What a SIGTERM, SIGINT or SIGHUP does: ends any modal window, then closes the main window as
+// its close box does.
+void CloseForSignal();
+
 int RunProgram(int argc, char** argv);
