@@ -1,21 +1,35 @@
 #include "app/dialogs.h"
 
 #include "app/sjis_text.h"
+#include "app/unitv.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
 
-// "description|pattern" becomes Qt's "description (pattern)".
+// "description|pattern" becomes Qt's "description (pattern)"; a description that names its
+// pattern already, as "Text File(*.txt)", is shown as it stands.
 QString QtFilter(const std::string& filter)
 {
     const QString text = ToQt(filter);
     const qsizetype bar = text.indexOf('|');
     if (bar < 0) return text;
-    return text.left(bar) + " (" + text.mid(bar + 1) + ")";
+    const QString description = text.left(bar);
+    const QString pattern = text.mid(bar + 1);
+    if (description.endsWith("(" + pattern + ")")) return description;
+    return description + " (" + pattern + ")";
 }
+
+// Where the next file dialog opens: the program's folder at first, then the folder of the
+// file last chosen.
+std::string LastFolder;
 
 class QtDialogs : public Dialogs {
 public:
@@ -55,13 +69,17 @@ public:
 private:
     static std::optional<std::string> Run(QFileDialog& dialog, const FileDialogOptions& options)
     {
+        const std::string& folder = LastFolder.empty() ? AppDir : LastFolder;
+        if (!folder.empty()) dialog.setDirectory(QString::fromLocal8Bit(folder.c_str()));
         dialog.setNameFilter(QtFilter(options.Filter));
         QString suffix = ToQt(options.DefaultExtension);
         if (suffix.startsWith('.')) suffix.remove(0, 1);
         dialog.setDefaultSuffix(suffix);
         dialog.setOption(QFileDialog::ReadOnly, false);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-        return dialog.selectedFiles().front().toLocal8Bit().toStdString();
+        const QString chosen = dialog.selectedFiles().front();
+        LastFolder = (QFileInfo(chosen).absolutePath() + '/').toLocal8Bit().toStdString();
+        return chosen.toLocal8Bit().toStdString();
     }
 };
 
@@ -78,6 +96,14 @@ Dialogs* Installed = nullptr;
 Dialogs& CurrentDialogs() { return Installed ? *Installed : RealDialogs(); }
 
 void SetDialogs(Dialogs* dialogs) { Installed = dialogs; }
+
+void InstallQtTranslations()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), "qt", "_",
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
 
 void ShowMessage(QWidget* parent, const std::string& text) { CurrentDialogs().Message(parent, text); }
 

@@ -19,7 +19,8 @@ public:
     virtual void Message(QWidget* parent, const std::string& text) = 0;
     // A confirmation box captioned "確認" with Yes and No; true only for Yes.
     virtual bool Confirm(QWidget* parent, const std::string& text) = 0;
-    // File dialogs; the chosen path (local 8-bit), or nothing when cancelled.
+    // File dialogs; the chosen path (local 8-bit), or nothing when cancelled. The first opens
+    // in the program's folder, where Sample.txt lies; later ones where the last file was chosen.
     virtual std::optional<std::string> OpenFile(QWidget* parent, const FileDialogOptions& options) = 0;
     virtual std::optional<std::string> SaveFile(QWidget* parent, const FileDialogOptions& options) = 0;
 };
@@ -28,6 +29,9 @@ public:
 Dialogs& CurrentDialogs();
 // Installs replacement dialogs (nullptr restores the real ones); the caller keeps ownership.
 void SetDialogs(Dialogs* dialogs);
+
+// Qt's own texts (file dialogs, standard buttons) in Japanese, from Qt's translations.
+void InstallQtTranslations();
 
 // Shorthands for the windows.
 void ShowMessage(QWidget* parent, const std::string& text);

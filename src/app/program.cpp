@@ -66,6 +66,7 @@ int RunProgram(int argc, char** argv)
 {
     QuizApplication application(argc, argv);
     QApplication::setApplicationName(ToQt(ApplicationTitle()));
+    InstallQtTranslations();
     InstallGothicSubstitution();
     CreateWindows();
     CloseOnSignals(&application, CloseForSignal);

@@ -1,0 +1,65 @@
+// The real file dialogs, driven as a user would: the filter as the program words it, where
+// each dialog opens, and Qt's own texts in Japanese.
+#include "app/dialogs.h"
+#include "app/sjis_text.h"
+#include "app/unitv.h"
+
+#include "support/temp_folder.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Seen {
+    QString Directory;
+    QStringList Filters;
+    QString Cancel;
+};
+
+// Answers the next file dialog: notes what it shows, then picks file (or cancels).
+void Answer(Seen& seen, const QString& file)
+{
+    QTimer::singleShot(0, [&seen, file] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        seen.Directory = dialog->directory().absolutePath();
+        seen.Filters = dialog->nameFilters();
+        seen.Cancel = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text();
+        if (file.isEmpty()) {
+            dialog->reject();
+        } else {
+            dialog->selectFile(file);
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
+        }
+    });
+}
+
+TEST(FileDialogs, OpenInTheProgramsFolderThenWhereTheLastFileWasChosen)
+{
+    InstallQtTranslations();
+    TempFolder program;
+    TempFolder elsewhere;
+    elsewhere.Write("questions.txt", "");
+    AppDir = program.Path();
+    const FileDialogOptions options = {Sjis("タブ区切りText File(*.txt)|*.txt"), ".txt"};
+
+    Seen first;
+    Answer(first, QString::fromLocal8Bit(elsewhere.File("questions.txt").c_str()));
+    EXPECT_EQ(CurrentDialogs().OpenFile(nullptr, options), elsewhere.File("questions.txt"));
+    EXPECT_EQ(first.Directory + "/", QString::fromLocal8Bit(program.Path().c_str()));
+    EXPECT_EQ(first.Filters, QStringList{QString::fromUtf8("タブ区切りText File(*.txt)")});
+    EXPECT_EQ(first.Cancel, QString::fromUtf8("キャンセル"));
+
+    Seen second;
+    Answer(second, {});
+    EXPECT_EQ(CurrentDialogs().SaveFile(nullptr, options), std::nullopt);
+    EXPECT_EQ(second.Directory + "/", QString::fromLocal8Bit(elsewhere.Path().c_str()));
+    AppDir.clear();
+}
+
+}  // namespace
