@@ -6,11 +6,13 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 
 namespace {
 
@@ -31,11 +33,24 @@ QString QtFilter(const std::string& filter)
 // file last chosen.
 std::string LastFolder;
 
+// A message box sizes itself to its text; a short text would leave too little room for the
+// caption, the application title, which the window manager then cuts.
+void WidenForTitle(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    // Room for the title and the frame's buttons beside it.
+    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 120;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 class QtDialogs : public Dialogs {
 public:
     void Message(QWidget* parent, const std::string& text) override
     {
         QMessageBox box(QMessageBox::NoIcon, ToQt(ApplicationTitle()), ToQt(text), QMessageBox::Ok, parent);
+        WidenForTitle(box);
         box.exec();
     }
 
@@ -46,6 +61,7 @@ public:
         QPushButton* no = box.addButton(ToQt(Sjis("いいえ(&N)")), QMessageBox::NoRole);
         box.setDefaultButton(yes);
         box.setEscapeButton(no);
+        WidenForTitle(box);
         box.exec();
         return box.clickedButton() == yes;
     }

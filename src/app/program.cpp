@@ -67,6 +67,7 @@ int RunProgram(int argc, char** argv)
     QuizApplication application(argc, argv);
     QApplication::setApplicationName(ToQt(ApplicationTitle()));
     InstallQtTranslations();
+    QApplication::setWindowIcon(ProgramIcon());
     InstallGothicSubstitution();
     CreateWindows();
     CloseOnSignals(&application, CloseForSignal);

@@ -3,11 +3,45 @@
 #include <QColor>
 #include <QFont>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QPalette>
+#include <QPixmap>
 #include <QStringList>
 #include <QWidget>
+
+namespace {
+
+// The program's icon: a white question mark on a blue disc, 16 x 16 in five colours.
+const char* const IconXpm[] = {
+    "16 16 6 1",
+    ". c None",
+    "# c #1C2E6E",
+    "b c #2F5FC8",
+    "l c #7FA6F0",
+    "d c #22489C",
+    "w c #FFFFFF",
+    "................",
+    ".....######.....",
+    "...##bbbbbb##...",
+    "..#bllwwwwbbb#..",
+    ".#bllwwbbwwbbb#.",
+    ".#blbwwbbwwbbb#.",
+    "#bbbbbbbbwwbbbb#",
+    "#bbbbbbbwwbbbbb#",
+    "#bbbbbbwwbbbbbb#",
+    "#bbbbbbwwbbbbbb#",
+    ".#bbbbbbbbbbbd#.",
+    ".#bbbbbwwbbbdd#.",
+    "..#bbbbwwbbdd#..",
+    "...##bbbbdd##...",
+    ".....######.....",
+    "................"};
+
+}  // namespace
+
+QIcon ProgramIcon() { return QIcon(QPixmap(IconXpm)); }
 
 void InstallGothicSubstitution()
 {

@@ -2,9 +2,13 @@
 #pragma once
 
 class QColor;
+class QIcon;
 class QKeyEvent;
 class QPushButton;
 class QWidget;
+
+// The icon of every window of the program, 16 x 16 in 16 colours.
+QIcon ProgramIcon();
 
 // The program's font family, "ＭＳ ゴシック", is mapped to an installed Japanese Gothic face
 // when it is absent, so the forms can name it as designed.

@@ -1,17 +1,24 @@
-// The real file dialogs, driven as a user would: the filter as the program words it, where
-// each dialog opens, and Qt's own texts in Japanese.
+// The real dialogs, driven as a user would: the file dialogs' filter as the program words it,
+// where each opens, and Qt's own texts in Japanese; message boxes that show their caption whole;
+// the program's icon.
 #include "app/dialogs.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
+#include "app/window_style.h"
 
 #include "support/temp_folder.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QIcon>
+#include <QImage>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <set>
 
 namespace {
 
@@ -60,6 +67,33 @@ TEST(FileDialogs, OpenInTheProgramsFolderThenWhereTheLastFileWasChosen)
     EXPECT_EQ(CurrentDialogs().SaveFile(nullptr, options), std::nullopt);
     EXPECT_EQ(second.Directory + "/", QString::fromLocal8Bit(elsewhere.Path().c_str()));
     AppDir.clear();
+}
+
+TEST(MessageBoxes, AreWideEnoughForTheApplicationTitle)
+{
+    int width = 0;
+    int title = 0;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        width = box->width();
+        title = box->fontMetrics().horizontalAdvance(box->windowTitle());
+        box->accept();
+    });
+    CurrentDialogs().Message(nullptr, "OK");
+    // The frame's buttons stand beside the caption.
+    EXPECT_GT(width, title + 60);
+}
+
+TEST(ProgramIcon, IsSixteenPixelsSquareInAtMostSixteenColours)
+{
+    const QImage image = ProgramIcon().pixmap(16, 16).toImage();
+    ASSERT_EQ(image.size(), QSize(16, 16));
+    std::set<QRgb> colours;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) colours.insert(image.pixel(x, y));
+    EXPECT_LE(colours.size(), 16u);
+    EXPECT_GE(colours.size(), 3u);
 }
 
 }  // namespace
