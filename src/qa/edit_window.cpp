@@ -32,7 +32,10 @@ void TForm4::showEvent(QShowEvent* event)
 
 void TForm4::keyPressEvent(QKeyEvent* event)
 {
-    if (!PressDialogKey(event, Controls.Button1, Controls.Button3)) QWidget::keyPressEvent(event);
+    // Enter after typing a number fetches that row: saving the still empty boxes over it
+    // would lose the row. Everywhere else Enter saves.
+    QPushButton* enterButton = focusWidget() == Controls.Edit1 ? Controls.Button4 : Controls.Button1;
+    if (!PressDialogKey(event, enterButton, Controls.Button3)) QWidget::keyPressEvent(event);
 }
 
 void TForm4::FormShow()

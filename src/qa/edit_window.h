@@ -23,7 +23,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Enter presses the save button, Esc the close button.
+    // Enter presses the fetch button in the number box and the save button elsewhere, Esc
+    // the close button.
     void keyPressEvent(QKeyEvent* event) override;
 };
 

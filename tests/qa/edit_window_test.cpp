@@ -80,6 +80,18 @@ TEST_F(EditWindow, FetchFillsTheBoxesWithNullsAsEmpty)
     EXPECT_TRUE(Dialogs.Messages.empty());
 }
 
+TEST_F(EditWindow, EnterInTheNumberBoxFetchesAndSavesNothing)
+{
+    Open();
+    auto& c = C();
+    c.Edit1->setFocus();
+    TypeText(c.Edit1, "6");
+    QTest::keyClick(c.Edit1, Qt::Key_Return);
+    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_EQ(c.Edit3->text(), Utf8("六番"));
+    EXPECT_EQ(Row(6), (TextList{"6", "60", Sjis("六番"), "", "", "", Sjis("六の正解"), "", "", "", "2"}));
+}
+
 TEST_F(EditWindow, FetchingAMissingNumberEmptiesEveryBoxSilently)
 {
     Open();
