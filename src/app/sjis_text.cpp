@@ -117,6 +117,10 @@ SjisByteValidator::SjisByteValidator(int maxBytes, QObject* parent)
 
 QValidator::State SjisByteValidator::validate(QString& input, int&) const
 {
+    // Control characters (TAB, line breaks, NUL, DEL) would break the one-line files and the
+    // statements the text goes into.
+    for (const QChar c : input)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return Invalid;
     const auto bytes = ToSjisExact(input);
     if (!bytes) return Invalid;
     if (MaxBytesLimit > 0 && static_cast<int>(bytes->size()) > MaxBytesLimit) return Invalid;
@@ -128,6 +132,30 @@ void LimitSjisBytes(QLineEdit* edit, int maxBytes)
     edit->setValidator(new SjisByteValidator(maxBytes, edit));
 }
 
-std::string EditText(const QLineEdit* edit) { return FromQt(edit->text()); }
+namespace {
 
-void SetEditText(QLineEdit* edit, const std::string& sjis) { edit->setText(ToQt(sjis)); }
+// What SetEditText put into a box: its bytes and the text they showed as.
+const char* const FilledBytes = "sjisFilledBytes";
+const char* const FilledText = "sjisFilledText";
+
+}  // namespace
+
+std::string EditText(const QLineEdit* edit)
+{
+    // Several CP932 codes show as one character (the NEC and IBM duplicates), and bytes that
+    // are no character show as U+FFFD: a box the user left alone gives back its own bytes.
+    const QString text = edit->text();
+    if (edit->property(FilledText).toString() == text && !text.isEmpty()) {
+        const QByteArray bytes = edit->property(FilledBytes).toByteArray();
+        return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    }
+    return FromQt(text);
+}
+
+void SetEditText(QLineEdit* edit, const std::string& sjis)
+{
+    const QString text = ToQt(sjis);
+    edit->setProperty(FilledBytes, QByteArray(sjis.data(), static_cast<qsizetype>(sjis.size())));
+    edit->setProperty(FilledText, text);
+    edit->setText(text);
+}

@@ -23,7 +23,8 @@ std::optional<std::string> ToSjisExact(const QString& text);
 // CP932 bytes of a widget text; characters without a CP932 form become "?".
 std::string FromQt(const QString& text);
 
-// Refuses input longer than a number of CP932 bytes, and any character CP932 cannot hold.
+// Refuses input longer than a number of CP932 bytes, any character CP932 cannot hold, and
+// control characters (below U+0020, and U+007F).
 class SjisByteValidator : public QValidator {
 public:
     // maxBytes 0 means no length limit.
@@ -38,6 +39,7 @@ private:
 // Installs a SjisByteValidator on the edit box (the box's MaxLength in CP932 bytes).
 void LimitSjisBytes(QLineEdit* edit, int maxBytes);
 
-// CP932 text of an edit box, and setting one from CP932 bytes.
+// CP932 text of an edit box, and setting one from CP932 bytes. While the box shows the text
+// it was set to, EditText gives back exactly the bytes it was set with.
 std::string EditText(const QLineEdit* edit);
 void SetEditText(QLineEdit* edit, const std::string& sjis);

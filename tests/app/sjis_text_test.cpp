@@ -94,12 +94,46 @@ TEST(SjisByteValidator, RefusesCharactersCp932CannotHold)
     EXPECT_EQ(validator.validate(fits, pos), QValidator::Acceptable);
 }
 
+TEST(SjisByteValidator, RefusesControlCharactersTypedOrPasted)
+{
+    QLineEdit edit;
+    LimitSjisBytes(&edit, 0);
+    edit.show();
+    QTest::keyClicks(&edit, "ab");
+    for (const char* control : {"\t", "\r", "\n", "\x7F"}) TypeText(&edit, QString::fromLatin1(control));
+    EXPECT_EQ(edit.text(), "ab");
+
+    SjisByteValidator validator(0);
+    int pos = 0;
+    for (QString pasted : {QString("one\ttwo"), QString("line\r\nbreak"), QString("nul") + QChar(0), QString("del\x7F")})
+        EXPECT_EQ(validator.validate(pasted, pos), QValidator::Invalid) << pasted.toStdString();
+    QString blanks = QString::fromUtf8(" 全角　空白 ");
+    EXPECT_EQ(validator.validate(blanks, pos), QValidator::Acceptable);
+}
+
 TEST(SjisText, EditTextReadsAndWritesCp932)
 {
     QLineEdit edit;
     SetEditText(&edit, Sjis("名前１"));
     EXPECT_EQ(edit.text(), QString::fromUtf8("名前１"));
     EXPECT_EQ(EditText(&edit), Sjis("名前１"));
+}
+
+TEST(SjisText, ABoxLeftAloneGivesBackTheBytesItWasFilledWith)
+{
+    // NEC and IBM duplicates of one character each, and a byte that is no character.
+    const std::string stored = "\xED\x40\xFA\x4A\xEE\xF9\xFA\x54\x80";
+    QLineEdit edit;
+    LimitSjisBytes(&edit, 0);
+    SetEditText(&edit, stored);
+    EXPECT_EQ(EditText(&edit), stored);
+    EXPECT_NE(FromQt(edit.text()), stored) << "the characters alone would rewrite the codes";
+
+    // Once the user changes the text, the box holds what was typed.
+    edit.setText(QString::fromUtf8("新"));
+    EXPECT_EQ(EditText(&edit), Sjis("新"));
+    SetEditText(&edit, "");
+    EXPECT_EQ(EditText(&edit), "");
 }
 
 }  // namespace

@@ -92,6 +92,19 @@ TEST_F(EditWindow, EnterInTheNumberBoxFetchesAndSavesNothing)
     EXPECT_EQ(Row(6), (TextList{"6", "60", Sjis("六番"), "", "", "", Sjis("六の正解"), "", "", "", "2"}));
 }
 
+TEST_F(EditWindow, FetchThenSaveWritesTheStoredBytesUnchanged)
+{
+    // NEC and IBM duplicate codes and a byte that is no character, as another program may
+    // have stored them.
+    const std::string question = "\xED\x40\xFA\x4A\xEE\xF9\xFA\x54\x80";
+    Open();
+    ASSERT_TRUE(Db().UpdateText("QUIZQA", "Q1='" + question + "'", "N=6"));
+    Fetch("6");
+    Click(C().Button1);
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("編集登録OK")});
+    EXPECT_EQ(Row(6)[2], question);
+}
+
 TEST_F(EditWindow, FetchingAMissingNumberEmptiesEveryBoxSilently)
 {
     Open();
