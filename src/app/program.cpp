@@ -13,6 +13,7 @@
 #include "qa/list_window.h"
 
 #include <QDialog>
+#include <csignal>
 #include <exception>
 
 QuizApplication::QuizApplication(int& argc, char** argv) : QApplication(argc, argv) {}
@@ -64,6 +65,9 @@ void DestroyWindows()
 
 int RunProgram(int argc, char** argv)
 {
+    // A write past the file-size limit then fails (EFBIG) as any other failed write does: the
+    // old settings and layout stay, and no temporary file is left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     QuizApplication application(argc, argv);
     QApplication::setApplicationName(ToQt(ApplicationTitle()));
     InstallQtTranslations();

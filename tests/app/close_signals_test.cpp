@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -18,6 +20,23 @@ using namespace std::chrono_literals;
 
 class CloseSignals : public ::testing::Test {
 protected:
+    // Starts a copy of the program beside games.dat; it may not grow a file past fileLimit bytes.
+    void StartUnconnected(const std::string& settings, rlim_t fileLimit)
+    {
+        std::filesystem::copy_file(QUIZGAME_PROGRAM, Home.File("quizgame"));
+        Home.Write("games.dat", settings);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limited = saved;
+        limited.rlim_cur = fileLimit;
+        setrlimit(RLIMIT_FSIZE, &limited);  // the child inherits it
+        Program = std::make_unique<PlayerProcess>(Home.File("quizgame"), std::vector<std::string>{},
+                                                  Home.File("stderr.txt"));
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::this_thread::sleep_for(3s);  // up and showing its window
+        ASSERT_TRUE(Program->Running());
+    }
+
     // Starts a copy of the program beside its own games.dat, on the embedded engine, and
     // waits until it has created and opened its database.
     void Start()
@@ -64,6 +83,19 @@ TEST_F(CloseSignals, ASecondSignalDuringTheCloseEndsTheProgramAtOnce)
     ASSERT_TRUE(Ended(20s));
     EXPECT_TRUE(Program->ExitCode() == 128 + SIGTERM || Program->ExitCode() == 128 + SIGHUP) << Program->ExitCode();
     EXPECT_FALSE(std::filesystem::exists(Home.File("quizgame.dat")));
+}
+
+TEST_F(CloseSignals, AFileSizeLimitFailsTheWritesButNotTheProgram)
+{
+    const std::string settings = "\r\n\r\n3\r\na rather long name\r\n12345678\r\n";
+    StartUnconnected(settings, 16);
+    kill(Program->Pid(), SIGTERM);
+    ASSERT_TRUE(Ended(20s));
+    EXPECT_EQ(Program->ExitCode(), 0);
+    EXPECT_EQ(Home.Read("games.dat"), settings);
+    std::vector<std::string> names = Home.Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"games.dat", "quizgame", "stderr.txt"}));
 }
 
 }  // namespace
