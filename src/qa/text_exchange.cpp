@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,8 @@ namespace {
 
 // The most fields one line can contribute, and so the most columns an import fills.
 constexpr size_t MaxFields = 300;
+// A file read for an import is held in memory whole; a question bank is a small fraction of this.
+constexpr uintmax_t MaxImportBytes = 64u * 1024 * 1024;
 // Every value followed by TAB, then CR LF.
 std::string FileLine(const TextList& values)
 {
@@ -84,20 +87,27 @@ bool ImportTableText(QuizDatabase& db, const std::string& table, const std::stri
     const size_t columns = std::min(isText.size(), MaxFields);
     if (columns == 0) return false;  // the columns could not be learnt
 
+    // The whole file is read before the table is touched: a file that cannot be read to its
+    // end, or is far larger than any question bank, leaves the table as it was.
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(fileName, sizeError);
+    if (sizeError || size > MaxImportBytes) return false;
     LineReader reader(fileName);
-    // Replacing empties the table only once the file has proved readable, and not at all when
-    // the rows cannot be deleted: either way the question bank stays as it was.
     if (!reader.Readable()) return false;
+    std::vector<std::string> lines;
+    for (std::string line; reader.ReadLine(line);) lines.push_back(line);
+    if (reader.Failed()) return false;
+    if (skipFirstLine && !lines.empty()) lines.erase(lines.begin());
+
+    // Replacing empties the table only now, and not at all when the rows cannot be deleted.
     if (!append && !db.DeleteRows(table, "")) return false;
 
     std::string largest;
     db.SelectMax(table, names[0], "", largest);
     int64_t next = int64_t{TextToInt(largest)} + 1;
 
-    std::string line;
-    if (skipFirstLine) reader.ReadLine(line);
     TextList values(columns);
-    while (reader.ReadLine(line)) {
+    for (const std::string& line : lines) {
         SplitFields(line, values);
         for (size_t j = 0; j < columns; ++j)
             values[j] = isText[j] ? TextLiteral(values[j]) : NumberLiteral(j == 0 ? std::to_string(next) : values[j]);
@@ -105,5 +115,5 @@ bool ImportTableText(QuizDatabase& db, const std::string& table, const std::stri
         db.InsertFields(table, static_cast<int>(columns), names, values);
         ++next;
     }
-    return !reader.Failed();
+    return true;
 }

@@ -15,8 +15,9 @@ bool ExportTableText(QuizDatabase& db, const std::string& table, const std::stri
 
 // Inserts one row per line of fileName, each field into the column at its position; the first
 // column, when it is a number, is numbered anew from the largest existing value plus 1.
-// Without append the table is emptied first, but only once the file has proved readable.
-// Every row is committed on its own; a line the server rejects is skipped and uses up its
-// number. True when the whole file was read.
+// The whole file is read first; a file that cannot be read to its end, or is over 64 MiB,
+// changes nothing. Without append the table is then emptied. Every row is committed on its
+// own; a line the server rejects is skipped and uses up its number. True when the file was
+// read and its rows sent.
 bool ImportTableText(QuizDatabase& db, const std::string& table, const std::string& fileName, bool append,
                      bool skipFirstLine);

@@ -558,6 +558,13 @@ TEST_F(TextExchange, UnreadableFileLeavesTheTableOnReplace)
     EXPECT_EQ(Table(), SomeQuestions);
     EXPECT_FALSE(ImportTableText(Db(), "QUIZQA", path, false, true));
     EXPECT_TRUE(Dialogs.Messages.empty());
+
+    // Well-formed lines, then far more than any question bank: refused before anything changes.
+    const std::string huge = WriteFile("huge.txt", Header + Line({"1", "1", "q", "", "", "", "a", "b", "c", "d", "1"}));
+    std::filesystem::resize_file(huge, 64 * 1024 * 1024 + 1);
+    EXPECT_FALSE(ImportTableText(Db(), "QUIZQA", huge, false, true));
+    EXPECT_FALSE(ImportTableText(Db(), "QUIZQA", huge, true, true));
+    EXPECT_EQ(Table(), SomeQuestions);
 }
 
 TEST_F(TextExchange, ReplaceStopsWhenTheRowsCannotBeDeleted)
