@@ -94,14 +94,12 @@ void TForm2::Button1Click()
     db.ConnectDatabase();
     if (!db.TableExists("PLAYER")) db.CreatePlayerTable();
 
-    if (db.ValueExists("PLAYER", "PNAME", "", name)) {
-        if (!SignIn(db, name, password)) {
-            db.DisconnectDatabase();
-            Refuse(Controls.Edit5, Sjis("パスワードが登録されているものと異なります"));
-            return;
-        }
-    } else {
-        Register(db, name, password);
+    const bool signedIn = db.ValueExists("PLAYER", "PNAME", "", name) ? SignIn(db, name, password)
+                                                                       : Register(db, name, password);
+    if (!signedIn) {
+        db.DisconnectDatabase();
+        Refuse(Controls.Edit5, Sjis("パスワードが登録されているものと異なります"));
+        return;
     }
     db.DisconnectDatabase();
     close();
@@ -122,7 +120,7 @@ bool TForm2::SignIn(QuizDatabase& db, const std::string& name, const std::string
     return true;
 }
 
-void TForm2::Register(QuizDatabase& db, const std::string& name, const std::string& password)
+bool TForm2::Register(QuizDatabase& db, const std::string& name, const std::string& password)
 {
     std::string max;
     db.SelectMax("PLAYER", "N", "", max);
@@ -131,12 +129,20 @@ void TForm2::Register(QuizDatabase& db, const std::string& name, const std::stri
     const std::string values = std::to_string(n) + "," + "'" + name + "'," + "'" + password + "'," + "0";
     if (!db.InsertText("PLAYER", "N,PNAME,PASWD,POINTS", values)) {
         ShowMessage(this, Sjis("名前の登録が出来ませんでした。設定を確認して再度行ってみて下さい"));
-        return;
+        return true;
+    }
+    // Another program may have registered the same name at the same moment. The row with the
+    // smaller number stands: this program removes its own and signs in to that one.
+    std::string earlier;
+    if (db.SelectFirstValue("N", "PLAYER", "PNAME='" + name + "' AND N<" + std::to_string(n), earlier) == 1) {
+        db.DeleteRows("PLAYER", "N=" + std::to_string(n));
+        return SignIn(db, name, password);
     }
     ShowMessage(this, Sjis("名前が登録出来ました。"));
     AppSettings.PlayerNo = static_cast<int32_t>(n);
     AppSettings.PlayerName = name;
     AppSettings.PlayerPassword = password;
+    return true;
 }
 
 void TForm2::Button2Click() { close(); }

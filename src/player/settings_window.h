@@ -35,8 +35,10 @@ private:
     void Refuse(QLineEdit* box, const std::string& message);
     // A registered name: true when the password matches and the player fields were taken over.
     bool SignIn(QuizDatabase& db, const std::string& name, const std::string& password);
-    // A new name: inserts the player with the next free number and says how it went.
-    void Register(QuizDatabase& db, const std::string& name, const std::string& password);
+    // A new name: inserts the player with the next free number and says how it went. When
+    // another program registered the same name with a smaller number meanwhile, signs in to
+    // that row instead; false when its password differs.
+    bool Register(QuizDatabase& db, const std::string& name, const std::string& password);
 };
 
 extern TForm2* Form2;

@@ -302,6 +302,37 @@ TEST_P(Registration, FirstPlayerGetsOneAndEachLaterOneTheMaximumPlusOne)
                                                 {"8", "Bob", "bobpass1", "0"}}));
 }
 
+// Another program registers "Twin" in the very moment this one does, with a smaller number:
+// a trigger inserts that row in the same commit as this program's own.
+TEST_P(Registration, OfTwoRowsWithOneNameTheSmallerNumberStands)
+{
+    ASSERT_TRUE(Db.CreatePlayerTable());
+    AddPlayer("1", "'Alpha'", "'alpha123'", "0");
+    AddPlayer("3", "'Gamma'", "'gamma123'", "0");
+    ASSERT_TRUE(Db.ExecSqlLines({"CREATE TRIGGER TWIN FOR PLAYER BEFORE INSERT AS", "BEGIN",
+                                 "  IF (NEW.PNAME = 'Twin' AND NEW.N = 4) THEN",
+                                 "    INSERT INTO PLAYER (N, PNAME, PASWD, POINTS) VALUES (2, 'Twin', 'twin1234', 0);",
+                                 "END"}));
+    Form2->show();
+    Submit("Twin", "twin1234");
+    EXPECT_TRUE(Dialogs.Messages.empty()) << "a sign-in says nothing";
+    EXPECT_FALSE(Form2->isVisible());
+    ExpectPlayerFields(2, "Twin", "twin1234");
+    EXPECT_EQ(Players(), (std::vector<TextList>{{"1", "Alpha", "alpha123", "0"},
+                                                {"2", "Twin", "twin1234", "0"},
+                                                {"3", "Gamma", "gamma123", "0"}}));
+
+    // The same with another password: the own row goes, and the password is refused.
+    ASSERT_TRUE(Db.DeleteRows("PLAYER", "N=2"));
+    AppSettings.PlayerNo = 0;
+    Form2->show();
+    Submit("Twin", "other123");
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("パスワードが登録されているものと異なります")});
+    EXPECT_TRUE(Form2->isVisible());
+    EXPECT_EQ(AppSettings.PlayerNo, 0);
+    EXPECT_EQ(Players().size(), 3u);
+}
+
 TEST_P(Registration, TheLaterOfTwoRacingInsertsFailsOnTheUniqueNumber)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
