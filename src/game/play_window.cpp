@@ -118,8 +118,7 @@ void TFormPlay::FormShow()
     if (Db().SelectFirstRow("*", "PLAYER", "N=" + Decimal(AppSettings.PlayerNo), player) > 0)
         Controls.LabelA->setText(ToQt(player[1] + "(N:" + player[0] + ") Points:" + CutPoints(TextToFloat(player[3]))));
 
-    MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, AfterGame, Random);
-    AfterGame = false;
+    MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, Random);
     ArmTimer();
 }
 
@@ -186,7 +185,6 @@ void TFormPlay::Step()
     if (GameState == TGameState::Restart) {
         LeaveFinishedGame(Db(), MemberNo, AppSettings.PlayerNo);
         MemberNo = 0;
-        AfterGame = true;
         FormShow();
         return;
     }
@@ -225,7 +223,7 @@ void TFormPlay::Lobby()
     // that finished a game dropped the room just as this one joined it. With the room read
     // afresh it joins again, before it could start a game it is not part of.
     if (read && !OwnRowStands(Db(), MemberNo, AppSettings.PlayerNo)) {
-        MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, false, Random);
+        MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, Random);
         Controls.Button5->setEnabled(true);
         return;
     }
@@ -338,7 +336,8 @@ void TFormPlay::WatchAnswers()
     const bool read = RefreshTick == 1;  // RefreshAnswers reads on every second call
     RefreshAnswers();
     KeepAnswer(read);
-    if (Controls.ListBox2->count() == ReadyCount) {
+    // Members a barrier has given up are not awaited; one that moves again is (BarrierPassed).
+    if (Controls.ListBox2->count() == ReadyCount - static_cast<int32_t>(GoneMembers.size())) {
         GameState = TGameState::ShowAnswer;
         SetLabelB({});
     }

@@ -125,7 +125,6 @@ private:
 
     std::mt19937 Random;
     bool Leaving = false;        // the window is closing; FormClose has run
-    bool AfterGame = false;      // the next join follows a finished game
     int AnsweredButton = 0;      // this player's answer to the current question, 0 for none
     int AnswerRewrites = 0;      // answers written again for the current question
     int64_t PausedUs = 0;        // pauses of the current tick

@@ -36,18 +36,22 @@ std::string MarkPlaying() { return Sjis("×"); }
 
 bool GameRunning(QuizDatabase& db) { return db.CountRows("QUIZMEM", "OK>=2 AND OK<=12") > 0; }
 
-int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, bool afterGame, std::mt19937& random)
+int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, std::mt19937& random)
 {
     int32_t memberNo = 0;
-    bool created = false;
+    bool created = false;  // a room made by another program at the same moment is joined
     if (!db.TableExists("QUIZMEM")) created = db.CreateQuizMemTable();
     // A creation that failed because another program made the room at the same moment
     // leaves a room to join.
     if (created || db.TableExists("QUIZMEM")) memberNo = InsertMemberRow(db, playerNo);
 
-    // While a game runs in the room, its questions and answers belong to it.
+    // While a game runs in the room, its questions and answers belong to it. Otherwise the
+    // first member of the next game draws its order: the creator of a new room, or the first
+    // to join an open room after a finished game. A member with a smaller number that is
+    // joined or ready (OK 0 or 1) came first and has drawn it; the others rely on that order.
     const bool running = GameRunning(db);
-    if (memberNo != 0 && (created || afterGame) && !running) ShuffleQuestions(db, random);
+    if (memberNo != 0 && !running && db.CountRows("QUIZMEM", "OK<=1 AND N<" + Decimal(memberNo)) == 0)
+        ShuffleQuestions(db, random);
 
     if (!db.TableExists("QUIZANS")) db.CreateQuizAnsTable();
     if (!running) db.DeleteRows("QUIZANS", "");

@@ -14,9 +14,10 @@ enum QuestionColumn { QaN, QaSN, QaQ1, QaQ2, QaQ3, QaQ4, QaANS, QaAN1, QaAN2, Qa
 
 // Joins the room, creating it when there is none, and prepares the answer table. Returns the
 // member number of the row this program inserted, or 0 when it has none (no row has N = 0).
-// The questions are shuffled when this program created the room or re-joins one left open
-// after a finished game, and the answers emptied, unless a game is running in the room.
-int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, bool afterGame, std::mt19937& random);
+// Unless a game is running in the room, the answers are emptied, and the first member of the
+// next game (no joined or ready member has a smaller number) shuffles the questions: exactly
+// one program per room draws the order.
+int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, std::mt19937& random);
 
 // New random SN (0 to count - 1) and ANN (1 to 4) for every question, in ascending N.
 void ShuffleQuestions(QuizDatabase& db, std::mt19937& random);

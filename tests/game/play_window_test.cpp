@@ -603,9 +603,12 @@ TEST_F(PlayWindow, StoppedMemberIsGivenUpAfterTheLimitAndWaitedForAgainOnceItMov
     EXPECT_EQ(TickUntil(TGameState::Judge, 20), -1);
     EXPECT_EQ(TickUntil(TGameState::Judge, 1), 1);
 
-    // He counts as gone while his status stays.
+    // He counts as gone while his status stays, and no answer is awaited from him: this
+    // player's answer ends the question at once.
     ASSERT_GT(TickUntil(TGameState::WaitJudged, 1), 0);
-    EXPECT_GT(TickUntil(TGameState::LoadQuestion, 2), 0);
+    EXPECT_GT(TickUntil(TGameState::RevealQuestion, 3), 0);
+    Click(Button(1));
+    EXPECT_GT(TickUntil(TGameState::ShowAnswer, 3), 0);
     ASSERT_GT(TickUntil(TGameState::WaitShown), 0);
     EXPECT_GT(TickUntil(TGameState::Judge, 2), 0);
     ASSERT_GT(TickUntil(TGameState::LoadQuestion, 4), 0);

@@ -192,7 +192,7 @@ TEST_F(RoomProtocol, FirstJoinerCreatesTheRoomAndShufflesEveryQuestion)
     ASSERT_TRUE(Db.CreateQuizAnsTable());
     AddAnswer(1, 2);  // left from an earlier room
 
-    EXPECT_EQ(JoinRoom(Db, 2, false, Random), 1);
+    EXPECT_EQ(JoinRoom(Db, 2, Random), 1);
     EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "2", "0", "0"}}));
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), 0);
 
@@ -206,7 +206,7 @@ TEST_F(RoomProtocol, FirstJoinerCreatesTheRoomAndShufflesEveryQuestion)
     }
 
     // The second joiner takes the next number and leaves the order of this room alone.
-    EXPECT_EQ(JoinRoom(Db, 1, false, Random), 2);
+    EXPECT_EQ(JoinRoom(Db, 1, Random), 2);
     EXPECT_EQ(QuestionOrder(), shuffled);
     EXPECT_EQ(Members().size(), 2u);
 }
@@ -221,7 +221,7 @@ TEST_F(RoomProtocol, RefusedJoinIsRetriedWithAFreshNumber)
                                  "    IN AUTONOMOUS TRANSACTION DO",
                                  "      INSERT INTO QUIZMEM (N, MN, OK, GP) VALUES (NEW.N, 3, 0, 0);", "END"}));
 
-    EXPECT_EQ(JoinRoom(Db, 2, false, Random), 3);
+    EXPECT_EQ(JoinRoom(Db, 2, Random), 3);
     EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "1", "0", "0"}, {"2", "3", "0", "0"}, {"3", "2", "0", "0"}}));
 }
 
@@ -231,7 +231,7 @@ TEST_F(RoomProtocol, ThreeRefusedJoinsLeaveTheProgramWithoutARow)
     AddMember(1, 1, "0");
     ASSERT_TRUE(Db.ExecSqlLines({"ALTER TABLE QUIZMEM ADD CONSTRAINT NO_TARO CHECK (MN <> 2);"}));
 
-    EXPECT_EQ(JoinRoom(Db, 2, false, Random), 0);
+    EXPECT_EQ(JoinRoom(Db, 2, Random), 0);
     EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "1", "0", "0"}}));
 }
 
@@ -249,40 +249,42 @@ TEST_F(RoomProtocol, RoomCreatedMeanwhileByAnotherProgramIsJoined)
          "      EXECUTE STATEMENT 'INSERT INTO QUIZMEM (N, MN, OK, GP) VALUES (1, 3, 0, 0)';", "  END", "END"}));
     const auto before = QuestionOrder();
 
-    EXPECT_EQ(JoinRoom(Db, 2, false, Random), 2);
+    EXPECT_EQ(JoinRoom(Db, 2, Random), 2);
     EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "3", "0", "0"}, {"2", "2", "0", "0"}}));
     // The creator shuffles; this program did not create the room.
     EXPECT_EQ(QuestionOrder(), before);
 }
 
-TEST_F(RoomProtocol, JoinerEmptiesAnswersAndReshufflesOnlyWhileNoGameRuns)
+TEST_F(RoomProtocol, OnlyTheFirstMemberOfTheNextGameShufflesAndOnlyWhileNoGameRuns)
 {
     AddQuestions(4);
     ASSERT_TRUE(Db.CreateQuizMemTable());
     ASSERT_TRUE(Db.CreateQuizAnsTable());
     const auto before = QuestionOrder();
 
-    // A game runs: one member judged question 4.
+    // A game runs: one member judged question 4, another plays on.
     AddMember(1, 1, "13");
     AddMember(2, 3, "7");
     AddAnswer(3, 1);
-    EXPECT_EQ(JoinRoom(Db, 2, true, Random), 3);
+    EXPECT_EQ(JoinRoom(Db, 2, Random), 3);
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), 1);
     EXPECT_EQ(QuestionOrder(), before);
 
-    // The game is over (13) and a newcomer waits (0): the room is open again.
-    ASSERT_TRUE(Db.UpdateText("QUIZMEM", "OK=0", "N=2"));
-    ASSERT_TRUE(Db.DeleteRows("QUIZMEM", "N=3"));
-    EXPECT_EQ(JoinRoom(Db, 2, false, Random), 3);
+    // The game is over: member 1 is in its closing pause (13), the others have left. The
+    // first to join the open room draws the order of the next game.
+    ASSERT_TRUE(Db.DeleteRows("QUIZMEM", "N>=2"));
+    EXPECT_EQ(JoinRoom(Db, 2, Random), 2);
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), 0);
-    EXPECT_EQ(QuestionOrder(), before);  // an ordinary joiner does not shuffle
+    const auto next = QuestionOrder();
+    for (const auto& [n, value] : next) EXPECT_NE(value, before.at(n)) << "question " << n;
 
-    // A program re-joining after its finished game draws a new order for the next one.
+    // Everyone after it, ready or not, relies on that order.
+    ASSERT_TRUE(Db.UpdateText("QUIZMEM", "OK=1", "N=2"));
     AddAnswer(3, 1);
-    ASSERT_TRUE(Db.DeleteRows("QUIZMEM", "N=3"));
-    EXPECT_EQ(JoinRoom(Db, 2, true, Random), 3);
+    EXPECT_EQ(JoinRoom(Db, 3, Random), 3);
+    EXPECT_EQ(JoinRoom(Db, 1, Random), 4);
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), 0);
-    for (const auto& [n, value] : QuestionOrder()) EXPECT_NE(value, before.at(n)) << "question " << n;
+    EXPECT_EQ(QuestionOrder(), next);
 }
 
 // ---- leaving ----
