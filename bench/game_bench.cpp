@@ -1,10 +1,15 @@
-// Plays one whole game in rooms of 2, 8 and 16 player processes (tests/quiz_player) on the
-// loopback test server, at the real pace (500 ms ticks, 1000 ms and 2000 ms pauses), and
-// prints for each room: the wall time of the game against the least time the room protocol
-// needs for the same questions and answers, and the work and statements of a tick.
+// Plays whole games in rooms of player processes (tests/quiz_player) on the loopback test
+// server, at the real pace (500 ms ticks, 1000 ms and 2000 ms pauses), and prints for each
+// room: every game's time from its first question to its result against the least time the
+// room protocol needs for the questions played, the time from one game's result to the next
+// game's first question, the work of a tick, where that work goes by kind of database
+// operation, and the players' peak memory.
 //
-//   game_bench [SIZES...]        (default 2 8 16)
+//   game_bench [--games N] [--bank N] [--kill-at Q] [SIZES...]
+//              (default: 1 game, 10 questions, sizes 2 8 16)
 //
+// --kill-at Q freezes the last player of each room when question Q of the first game appears
+// and kills it: the others give it up at a barrier and play on.
 // Needs QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA, as printed by scripts/firebird-test-server.
 // Every player answers each question correctly, a fixed time after the question appears;
 // that delay is drawn per player from 100 to 900 ms (seeded, so runs are comparable).
@@ -20,6 +25,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -57,16 +63,18 @@ std::vector<std::string> QuestionTexts()
             "Capital of Australia?"};
 }
 
-bool Fill(QuizDatabase& db, int players)
+// The players and a bank of questions: the ten texts in turn, each ending in its number.
+bool Fill(QuizDatabase& db, int players, int bank)
 {
     if (!db.CreatePlayerTable() || !db.CreateQuizQaTable()) return false;
     for (int n = 1; n <= players; ++n)
         if (!db.InsertText("PLAYER", "N,PNAME,PASWD,POINTS", std::to_string(n) + ",'player" + std::to_string(n) + "','12345678',0"))
             return false;
     const auto texts = QuestionTexts();
-    for (size_t i = 0; i < texts.size(); ++i)
+    for (int i = 0; i < bank; ++i)
         if (!db.InsertText("QUIZQA", "N,SN,Q1,ANS,AN1,AN2,AN3,ANN",
-                           std::to_string(i + 1) + ",0,'" + texts[i] + "','right','one','two','three',1"))
+                           std::to_string(i + 1) + ",0,'" + texts[static_cast<size_t>(i) % texts.size()] + " " +
+                               std::to_string(i + 1) + "','right','one','two','three',1"))
             return false;
     return true;
 }
@@ -86,19 +94,25 @@ struct Minimum {
     int64_t Ms = 0;
 };
 
-Minimum ProtocolMinimum(int slowestDelayMs)
+// From the first question on: the questions played (their CP932 texts) and the final result
+// tick, without the lobby, the countdown and the final pause.
+Minimum QuestionsMinimum(const std::vector<std::string>& texts, int slowestDelayMs)
 {
     Minimum m;
-    m.Ticks = 1 + 11 + 1;
-    for (const std::string& text : QuestionTexts()) {
+    m.Ticks = 1;
+    for (const std::string& text : texts) {
         const int whole = static_cast<int>((text.size() + 1) / 2) + 6;
         int r = 1;
         while (r * TickMs <= slowestDelayMs) r += 2;
         m.Ticks += 5 + std::min(r, whole);
     }
-    m.Ms = static_cast<int64_t>(m.Ticks) * TickMs + 10 * JudgePauseMs + FinalPauseMs;
+    m.Ms = static_cast<int64_t>(m.Ticks) * TickMs + static_cast<int64_t>(texts.size()) * JudgePauseMs;
     return m;
 }
+
+// From one game's result to the next game's first question: the final pause, the join, the
+// lobby's counting and reading ticks, the countdown of 11 and the first load.
+constexpr int64_t BetweenGamesMinimumMs = FinalPauseMs + (2 + 11 + 1) * TickMs;
 
 std::string Value(const std::string& line, const std::string& key)
 {
@@ -117,8 +131,25 @@ double Percentile(const std::vector<double>& sorted, double fraction)
     return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
 
-// Plays one game with `size` players; false when it did not finish.
-bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& dataFolder, int size, std::mt19937& random)
+struct RoomOptions {
+    int Games = 1;
+    int KillAt = 0;
+};
+
+// The k-th line (from 0) of a player starting with prefix.
+const PlayerLine* Nth(const PlayerProcess& p, const std::string& prefix, size_t k)
+{
+    const auto& lines = p.Lines();
+    for (const PlayerLine& line : lines)
+        if (line.Text.rfind(prefix, 0) == 0 && k-- == 0) return &line;
+    return nullptr;
+}
+
+double Ms(SteadyTime from, SteadyTime to) { return std::chrono::duration<double, std::milli>(to - from).count(); }
+
+// Plays options.Games games with `size` players in one room; false when one did not finish.
+bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& dataFolder, int size,
+              const RoomOptions& options, std::mt19937& random)
 {
     db.UpdateText("PLAYER", "POINTS=0", "");
     std::uniform_int_distribution<int> delay(100, 900);
@@ -136,81 +167,121 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
         const std::string& home = homes.back()->Path();
         homes.back()->Write("games.dat", server + "\r\n" + dataFolder + "\r\n" + std::to_string(n) + "\r\nplayer" +
                                              std::to_string(n) + "\r\n12345678\r\n");
-        players.push_back(std::make_unique<PlayerProcess>(
-            player,
-            std::vector<std::string>{"--dir", home, "--answers", "c,c,c,c,c,c,c,c,c,c", "--answer-delay-ms",
-                                     std::to_string(delays[static_cast<size_t>(n - 1)]), "--wait-members",
-                                     std::to_string(size), "--tick-stats"},
-            home + "stderr.txt"));
+        std::vector<std::string> arguments = {"--dir", home, "--answers", "c,c,c,c,c,c,c,c,c,c", "--answer-delay-ms",
+                                              std::to_string(delays[static_cast<size_t>(n - 1)]), "--wait-members",
+                                              std::to_string(size), "--games", std::to_string(options.Games),
+                                              "--tick-stats"};
+        const bool victim = options.KillAt > 0 && n == size;
+        if (victim) arguments.insert(arguments.end(), {"--freeze-at", std::to_string(options.KillAt)});
+        players.push_back(std::make_unique<PlayerProcess>(player, arguments, home + "stderr.txt"));
     }
     std::vector<PlayerProcess*> all;
     for (const auto& p : players) all.push_back(p.get());
+    std::vector<PlayerProcess*> live = all;
+    if (options.KillAt > 0) {
+        PlayerProcess* victim = all.back();
+        WaitUntil(all, [&] { return victim->Find("frozen") != nullptr; }, 300s);
+        victim->Kill();
+        live.pop_back();
+    }
     const bool ended = WaitUntil(
-        all, [&] { return std::none_of(all.begin(), all.end(), [](PlayerProcess* p) { return p->Running(); }); }, 300s);
+        all, [&] { return std::none_of(all.begin(), all.end(), [](PlayerProcess* p) { return p->Running(); }); },
+        std::chrono::seconds(240 * options.Games));
     for (PlayerProcess* p : all) p->ReadAvailable();
 
+    std::printf("\n%d players, %d game(s)%s (answer delays 100..900 ms, slowest %d ms)\n", size, options.Games,
+                options.KillAt > 0 ? (", the last killed at question " + std::to_string(options.KillAt)).c_str() : "",
+                slowest);
     int finished = 0;
-    SteadyTime lastReady{}, lastClosed{};
-    std::vector<double> workMs, perTick;
-    std::vector<int> slowestStates;
-    int ticksMin = 1 << 30, ticksMax = 0;
-    for (PlayerProcess* p : all) {
-        const auto readies = p->All("ready");
-        const PlayerLine* result = p->Find("result");
-        const PlayerLine* closed = p->Find("closed");
-        const PlayerLine* stats = p->Find("tick-stats");
-        if (result && closed && !readies.empty() && p->ExitCode() == 0) ++finished;
-        if (!readies.empty()) lastReady = std::max(lastReady, readies.front().At);
-        if (closed) lastClosed = std::max(lastClosed, closed->At);
+    for (PlayerProcess* p : live)
+        if (Nth(*p, "result", static_cast<size_t>(options.Games - 1)) && p->Find("closed") && p->ExitCode() == 0)
+            ++finished;
+    std::printf("  finished every game: %d of %d%s\n", finished, static_cast<int>(live.size()),
+                ended ? "" : " (timed out, the rest killed)");
+    bool right = finished == static_cast<int>(live.size());
+
+    // Each game: from the first program's first question to the last program's result.
+    for (int g = 0; g < options.Games && right; ++g) {
+        SteadyTime first = SteadyTime::max(), last{};
+        for (PlayerProcess* p : live) {
+            const PlayerLine* q1 = Nth(*p, "question 1 ", static_cast<size_t>(g));
+            const PlayerLine* result = Nth(*p, "result", static_cast<size_t>(g));
+            if (q1) first = std::min(first, q1->At);
+            if (result) last = std::max(last, result->At);
+        }
+        // The texts played, from the first program's lines (the same order for all).
+        std::vector<std::string> texts;
+        std::vector<SteadyTime> shown;
+        size_t index = 0;
+        for (const PlayerLine& line : live.front()->Lines()) {
+            if (line.Text.rfind("question ", 0) != 0) continue;
+            if (index++ / 10 != static_cast<size_t>(g)) continue;
+            texts.push_back(Sjis(line.Text.substr(line.Text.find(" text=") + 6)));
+            shown.push_back(line.At);
+        }
+        const Minimum minimum = QuestionsMinimum(texts, slowest);
+        const double span = Ms(first, last);
+        std::printf("  game %d: %.1f s from question 1 to the last result; minimum %.1f s; ratio %.3f\n", g + 1,
+                    span / 1000.0, minimum.Ms / 1000.0, span / static_cast<double>(minimum.Ms));
+        if (options.KillAt > 0 && g == 0 && shown.size() == 10) {
+            std::string gaps;
+            for (size_t q = 1; q < shown.size(); ++q) {
+                char gap[32];
+                std::snprintf(gap, sizeof gap, " %.1f", Ms(shown[q - 1], shown[q]) / 1000.0);
+                gaps += gap;
+            }
+            std::printf("  seconds from each question to the next:%s\n", gaps.c_str());
+        }
+        if (g > 0) {
+            SteadyTime lastResult{}, firstQuestion = SteadyTime::max();
+            for (PlayerProcess* p : live) {
+                lastResult = std::max(lastResult, Nth(*p, "result", static_cast<size_t>(g - 1))->At);
+                firstQuestion = std::min(firstQuestion, Nth(*p, "question 1 ", static_cast<size_t>(g))->At);
+            }
+            std::printf("  result of game %d to question 1 of game %d: %.1f s (protocol minimum %.1f s)\n", g, g + 1,
+                        Ms(lastResult, firstQuestion) / 1000.0, BetweenGamesMinimumMs / 1000.0);
+        }
+    }
+
+    // Tick work and where it goes, pooled over the programs that played to the end.
+    std::vector<double> workMs;
+    std::map<std::string, std::array<double, 3>> kinds;  // count, total us, max us
+    long peakRssKb = 0;
+    for (PlayerProcess* p : live) {
         if (const PlayerLine* samples = p->Find("tick-work-us ")) {
-            std::string list = samples->Text.substr(samples->Text.find(' ') + 1);
+            const std::string list = samples->Text.substr(samples->Text.find(' ') + 1);
             for (size_t start = 0; start < list.size();) {
                 const size_t comma = list.find(',', start);
                 workMs.push_back(std::stod(list.substr(start, comma - start)) / 1000.0);
                 start = comma == std::string::npos ? list.size() : comma + 1;
             }
         }
-        if (stats) {
-            slowestStates.push_back(std::stoi(Value(stats->Text, "max_state")));
-            perTick.push_back(std::stod(Value(stats->Text, "statements_per_tick")));
-            const int ticks = std::stoi(Value(stats->Text, "count"));
-            ticksMin = std::min(ticksMin, ticks);
-            ticksMax = std::max(ticksMax, ticks);
+        for (const PlayerLine& line : p->All("timing ")) {
+            auto& k = kinds[line.Text.substr(line.Text.find(" kind=") + 6)];
+            k[0] += std::stod(Value(line.Text, "count"));
+            k[1] += std::stod(Value(line.Text, "total_us"));
+            k[2] = std::max(k[2], std::stod(Value(line.Text, "max_us")));
         }
-    }
-    const Minimum minimum = ProtocolMinimum(slowest);
-    const double wallMs = std::chrono::duration<double, std::milli>(lastClosed - lastReady).count();
-    std::printf("\n%d players (answer delays 100..900 ms, slowest %d ms)\n", size, slowest);
-    std::printf("  finished:            %d of %d%s\n", finished, size, ended ? "" : " (timed out, the rest killed)");
-    if (finished == size) {
-        std::printf("  game wall time:      %.1f s (last ready press to last window closed)\n", wallMs / 1000.0);
-        std::printf("  protocol minimum:    %.1f s (%d ticks of %d ms + %d ms pauses)\n", minimum.Ms / 1000.0, minimum.Ticks,
-                    TickMs, 10 * JudgePauseMs + FinalPauseMs);
-        std::printf("  ratio:               %.3f (target at most 1.15)\n", wallMs / static_cast<double>(minimum.Ms));
-        std::printf("  ticks per program:   %d to %d (the whole run, lobby included; the game itself at least %d)\n",
-                    ticksMin, ticksMax, minimum.Ticks);
+        if (const PlayerLine* rss = p->Find("peak-rss-kb ")) peakRssKb = std::max(peakRssKb, std::stol(rss->Text.substr(12)));
     }
     std::sort(workMs.begin(), workMs.end());
-    std::printf("  tick work p50:       %.2f ms (%zu ticks of all programs pooled)\n", Percentile(workMs, 0.5),
-                workMs.size());
-    std::printf("  tick work p99:       %.2f ms (target under 50 ms); slowest %.2f ms\n", Percentile(workMs, 0.99),
-                workMs.empty() ? 0.0 : workMs.back());
-    const char* const stateNames[] = {"Lobby",     "Starting", "LoadQuestion", "RevealQuestion", "AnswerTime",
-                                      "ShowAnswer", "WaitShown", "Judge",       "WaitJudged",     "FinalResult"};
-    std::map<std::string, int> slowestTicks;
-    for (int state : slowestStates) ++slowestTicks[state >= 0 && state <= 9 ? stateNames[state] : "?"];
-    std::string states;
-    for (const auto& [name, count] : slowestTicks) states += " " + name + " x" + std::to_string(count);
-    std::printf("  state of each program's slowest tick:%s\n", states.c_str());
-    std::printf("  statements per tick: %.2f (mean over the programs)\n",
-                perTick.empty() ? 0.0 : std::accumulate(perTick.begin(), perTick.end(), 0.0) / perTick.size());
-    if (finished != size)
-        for (PlayerProcess* p : all)
-            if (!p->Find("result")) std::printf("  player pid %d saw:\n%s", p->Pid(), p->Transcript().c_str());
+    const double ticks = static_cast<double>(workMs.size());
+    std::printf("  tick work p50 %.2f ms, p99 %.2f ms, slowest %.2f ms (%zu ticks of all programs pooled)\n",
+                Percentile(workMs, 0.5), Percentile(workMs, 0.99), workMs.empty() ? 0.0 : workMs.back(), workMs.size());
+    std::printf("  %-44s %9s %9s %9s %9s\n", "operation", "per tick", "us/tick", "us each", "max ms");
+    std::vector<std::pair<std::string, std::array<double, 3>>> sorted(kinds.begin(), kinds.end());
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second[1] > b.second[1]; });
+    for (const auto& [kind, k] : sorted)
+        std::printf("  %-44s %9.3f %9.1f %9.1f %9.1f\n", kind.substr(0, 44).c_str(), k[0] / ticks, k[1] / ticks,
+                    k[1] / std::max(1.0, k[0]), k[2] / 1000.0);
+    std::printf("  peak memory of one player process: %.1f MiB\n", static_cast<double>(peakRssKb) / 1024.0);
+    if (!right)
+        for (PlayerProcess* p : live)
+            if (!p->Find("closed")) std::printf("  player pid %d saw:\n%s", p->Pid(), p->Transcript().c_str());
     // Keep this connection's statement off the game tables the players drop.
     std::string ignored;
     db.SelectFirstValue("N", "PLAYER", "N=1", ignored);
-    return finished == size;
+    return right;
 }
 
 }  // namespace
@@ -218,13 +289,21 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
 int main(int argc, char** argv)
 {
     std::vector<int> sizes;
+    RoomOptions options;
+    int bank = 10;
     for (int i = 1; i < argc; ++i) {
-        const int size = std::atoi(argv[i]);
-        if (size < 1 || size > 64) {
-            std::fprintf(stderr, "usage: %s [SIZES...]   (room sizes from 1 to 64; default 2 8 16)\n", argv[0]);
+        const std::string argument = argv[i];
+        const bool option = argument == "--games" || argument == "--bank" || argument == "--kill-at";
+        const int value = std::atoi(option && i + 1 < argc ? argv[++i] : argv[i]);
+        if (argument == "--games") options.Games = value;
+        else if (argument == "--bank") bank = value;
+        else if (argument == "--kill-at") options.KillAt = value;
+        else sizes.push_back(value);
+        if (value < 1 || (!option && value > 64) || options.Games > 10 || options.KillAt > 10 || bank > 100000) {
+            std::fprintf(stderr, "usage: %s [--games N] [--bank N] [--kill-at Q] [SIZES...]   (room sizes from 1 to 64; "
+                                 "default 1 game, 10 questions, sizes 2 8 16)\n", argv[0]);
             return 2;
         }
-        sizes.push_back(size);
     }
     if (sizes.empty()) sizes = {2, 8, 16};
     const std::optional<TestServer> server = FindTestServer();
@@ -234,8 +313,9 @@ int main(int argc, char** argv)
     }
     std::printf("game_bench: real pace, tick %d ms, judge pause %d ms, final pause %d ms; %u CPUs; seed %u\n", TickMs,
                 JudgePauseMs, FinalPauseMs, std::thread::hardware_concurrency(), Seed);
-    std::printf("minimum = T * (1 + 11 + sum over q of (5 + R_q) + 1) + 10 * 1000 ms + 2000 ms, T = %d ms,\n", TickMs);
-    std::printf("  R_q = min(ceil(L_q / 2) + 6, first odd k with k * T > slowest answer delay)\n");
+    std::printf("game minimum = T * (sum over q of (5 + R_q) + 1) + 10 * 1000 ms, T = %d ms,\n", TickMs);
+    std::printf("  R_q = min(ceil(L_q / 2) + 6, first odd k with k * T > slowest answer delay); bank %d questions\n",
+                bank);
 
     const TempFolder folder(server->DataRoot, true);
     AppSettings.ServerName = server->Prefix;
@@ -243,13 +323,13 @@ int main(int argc, char** argv)
     QuizDatabase db{GameDatabasePath};
     db.CreateGameDatabase();
     const int most = *std::max_element(sizes.begin(), sizes.end());
-    if (!db.Connected() || !Fill(db, most)) {
+    if (!db.Connected() || !Fill(db, most, bank)) {
         std::printf("cannot create the database %s\n", GameDatabasePath().c_str());
         return 1;
     }
     std::mt19937 random(Seed);
     bool all = true;
-    for (int size : sizes) all = PlayRoom(db, server->Prefix, folder.Path(), size, random) && all;
+    for (int size : sizes) all = PlayRoom(db, server->Prefix, folder.Path(), size, options, random) && all;
     db.DisconnectDatabase();
     return all ? 0 : 1;
 }

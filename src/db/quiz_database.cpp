@@ -3,6 +3,7 @@
 #include "db/database_objects.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 
 namespace {
@@ -45,6 +46,31 @@ TextList SelectLines(const std::string& fields, const std::string& table, const 
 }
 
 }  // namespace
+
+// Adds the wall time of one operation, however it ends, to the figures of its kind.
+class TimedOperation {
+public:
+    TimedOperation(QuizDatabase& db, const char* operation, const std::string& table)
+        : Db(db), Kind(std::string(operation) + " " + table), Started(std::chrono::steady_clock::now())
+    {
+    }
+    ~TimedOperation()
+    {
+        const int64_t us =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - Started).count();
+        QuizDatabase::Timing& timing = Db.Timings[Kind];
+        ++timing.Count;
+        timing.TotalUs += us;
+        timing.MaxUs = std::max(timing.MaxUs, us);
+    }
+    TimedOperation(const TimedOperation&) = delete;
+    TimedOperation& operator=(const TimedOperation&) = delete;
+
+private:
+    QuizDatabase& Db;
+    std::string Kind;
+    std::chrono::steady_clock::time_point Started;
+};
 
 // ---- QuizDatabase: connection ----
 
@@ -118,6 +144,7 @@ void QuizDatabase::Absorb(bool lostConnection)
 
 bool QuizDatabase::TableExists(const std::string& name)
 {
+    const TimedOperation timed(*this, "TableExists", name);
     if (!Connected()) return false;
     DatabaseObjects& o = *Objects;
     o.Names.clear();
@@ -198,6 +225,7 @@ bool QuizDatabase::OpenRead(const TextList& lines)
 
 std::vector<TextList> QuizDatabase::ReadPage(const TextList& lines, int skip, int limit)
 {
+    const TimedOperation timed(*this, "ReadPage", std::string());
     std::vector<TextList> rows;
     if (!Connected()) return rows;
     QuizQuery& query = Objects->IBQuery1;
@@ -225,11 +253,16 @@ std::vector<TextList> QuizDatabase::ReadPage(const TextList& lines, int skip, in
 
 bool QuizDatabase::ExecSqlLines(const TextList& lines)
 {
+    const TimedOperation timed(*this, "ExecSqlLines", lines.empty() ? std::string() : lines.front());
     if (lines.empty()) return false;
     return RunWrite(lines);
 }
 
-bool QuizDatabase::DropTable(const std::string& name) { return RunWrite({"DROP TABLE " + name + ";"}); }
+bool QuizDatabase::DropTable(const std::string& name)
+{
+    const TimedOperation timed(*this, "DropTable", name);
+    return RunWrite({"DROP TABLE " + name + ";"});
+}
 
 // ---- the four tables ----
 
@@ -262,6 +295,7 @@ bool QuizDatabase::CreateQuizAnsTable()
 
 bool QuizDatabase::InsertFields(const std::string& table, int count, const TextList& names, const TextList& values)
 {
+    const TimedOperation timed(*this, "InsertFields", table);
     if (!Connected()) return false;
     count = std::clamp(count, 0, static_cast<int>(std::min(names.size(), values.size())));
     TextList lines = {"INSERT INTO " + table + " ("};
@@ -275,6 +309,7 @@ bool QuizDatabase::InsertFields(const std::string& table, int count, const TextL
 
 bool QuizDatabase::InsertText(const std::string& table, const std::string& fields, const std::string& values)
 {
+    const TimedOperation timed(*this, "InsertText", table);
     if (!Connected()) return false;
     return RunWrite({"INSERT INTO " + table + " (", "   " + fields, "   ) ", "  VALUES (", "   " + values, "   );"});
 }
@@ -282,6 +317,7 @@ bool QuizDatabase::InsertText(const std::string& table, const std::string& field
 bool QuizDatabase::UpdateFields(const std::string& table, int count, const TextList& names, const TextList& values,
                                 const std::string& condition)
 {
+    const TimedOperation timed(*this, "UpdateFields", table);
     if (!Connected()) return false;
     count = std::clamp(count, 0, static_cast<int>(std::min(names.size(), values.size())));
     TextList lines = {"UPDATE " + table + " SET "};
@@ -296,6 +332,7 @@ bool QuizDatabase::UpdateFields(const std::string& table, int count, const TextL
 
 bool QuizDatabase::UpdateText(const std::string& table, const std::string& setList, const std::string& condition)
 {
+    const TimedOperation timed(*this, "UpdateText", table);
     if (!Connected()) return false;
     TextList lines = {"UPDATE " + table + " SET ", "   " + setList};
     if (!condition.empty()) lines.push_back("   WHERE " + condition);
@@ -305,6 +342,7 @@ bool QuizDatabase::UpdateText(const std::string& table, const std::string& setLi
 
 bool QuizDatabase::DeleteRows(const std::string& table, const std::string& condition)
 {
+    const TimedOperation timed(*this, "DeleteRows", table);
     if (!Connected()) return false;
     const std::string where = condition.empty() ? std::string() : "WHERE " + condition + " ";
     return RunWrite({"DELETE FROM " + table + " " + where + ";"});
@@ -326,6 +364,7 @@ void QuizDatabase::CloseQuery()
 
 int QuizDatabase::CountRows(const std::string& table, const std::string& condition)
 {
+    const TimedOperation timed(*this, "CountRows", table);
     if (!Connected()) return -1;
     if (!OpenRead(SelectLines("*", table, condition))) return -1;
     int count = -1;
@@ -341,6 +380,7 @@ int QuizDatabase::CountRows(const std::string& table, const std::string& conditi
 
 int QuizDatabase::CountColumns(const std::string& table)
 {
+    const TimedOperation timed(*this, "CountColumns", table);
     if (!Connected()) return -1;
     if (!OpenRead({"SELECT * ", "   FROM " + table + " ;"})) return -1;
     const int count = Objects->IBQuery1.FieldCount();
@@ -351,6 +391,7 @@ int QuizDatabase::CountColumns(const std::string& table)
 bool QuizDatabase::ValueExists(const std::string& table, const std::string& field, const std::string& extraCondition,
                                const std::string& value)
 {
+    const TimedOperation timed(*this, "ValueExists", table);
     if (!Connected()) return false;
     const std::string extra = extraCondition.empty() ? std::string() : "(" + extraCondition + ") AND ";
     const TextList lines = {"SELECT " + field + " ", "   FROM " + table + " ",
@@ -364,6 +405,7 @@ bool QuizDatabase::ValueExists(const std::string& table, const std::string& fiel
 void QuizDatabase::SelectMax(const std::string& table, const std::string& field, const std::string& condition,
                              std::string& out)
 {
+    const TimedOperation timed(*this, "SelectMax", table);
     out.clear();
     if (!Connected()) return;
     if (!OpenRead(SelectLines("MAX(" + field + ")", table, condition))) return;
@@ -374,6 +416,7 @@ void QuizDatabase::SelectMax(const std::string& table, const std::string& field,
 int QuizDatabase::SelectFirstRow(const std::string& fields, const std::string& table, const std::string& condition,
                                  TextList& out)
 {
+    const TimedOperation timed(*this, "SelectFirstRow", table);
     if (!Connected()) return -1;
     if (!OpenRead(SelectLines(fields, table, condition))) return -1;
     int copied = -1;
@@ -388,6 +431,7 @@ int QuizDatabase::SelectFirstRow(const std::string& fields, const std::string& t
 int QuizDatabase::SelectFirstValue(const std::string& field, const std::string& table, const std::string& condition,
                                    std::string& out)
 {
+    const TimedOperation timed(*this, "SelectFirstValue", table);
     out.clear();
     if (!Connected()) return -1;
     if (!OpenRead(SelectLines(field, table, condition))) return -1;
@@ -403,6 +447,7 @@ int QuizDatabase::SelectFirstValue(const std::string& field, const std::string& 
 int QuizDatabase::OpenSelect(const std::string& fields, const std::string& table, const std::string& condition,
                              const std::string& order)
 {
+    const TimedOperation timed(*this, "OpenSelect", table);
     if (!Connected()) return 0;
     if (!OpenRead(SelectLines(fields, table, condition, order))) return 0;
     try {

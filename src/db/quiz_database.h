@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,8 +83,19 @@ public:
     // table-name read. The game's timing figures use it.
     uint64_t StatementsSent() const { return Statements; }
 
+    // The operations so far by kind, with the wall time they took: the kind is the operation
+    // and its table ("CountRows QUIZMEM", "UpdateText QUIZQA"). The game's timing figures use
+    // them to show where a tick's time goes.
+    struct Timing {
+        uint64_t Count = 0;
+        int64_t TotalUs = 0;
+        int64_t MaxUs = 0;
+    };
+    const std::map<std::string, Timing>& TimingsByKind() const { return Timings; }
+
 private:
     friend DatabaseObjects& ObjectsOf(QuizDatabase& db);
+    friend class TimedOperation;
 
     bool RunWrite(const TextList& lines);
     // Opens IBQuery1 on the lines; false when the statement fails (the error is absorbed).
@@ -97,6 +109,7 @@ private:
     std::function<std::string()> Path;
     std::unique_ptr<DatabaseObjects> Objects;
     uint64_t Statements = 0;
+    std::map<std::string, Timing> Timings;
 };
 
 // Runs handler, an event handler that reaches the database. When an operation finds the

@@ -15,7 +15,9 @@
 // lists at least N members, so that players started together play together. --tick-stats
 // prints two lines at the end: the number of ticks, the median and 99th percentile of a
 // tick's work (pauses left out), the slowest tick and its state, the statements per tick;
-// then every tick's work in microseconds. --screenshot saves a picture of the play window to
+// then every tick's work in microseconds, a line per kind of database operation with its
+// count, total and slowest time ("timing count=.. total_us=.. max_us=.. kind=.."), and the
+// process's peak resident memory ("peak-rss-kb N"). --screenshot saves a picture of the play window to
 // FILE while question 2 is open and this player has answered, for a look at the window.
 // When the play window stops for a lost connection it prints "stopped" with LabelB's text;
 // with --reconnect-server it then waits for the file DIR/reconnect, closes the play window,
@@ -35,6 +37,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -287,6 +290,12 @@ int main(int argc, char** argv)
     if (options.TickStats) {
         Say(TickStatsLine(tickWorkUs, tickStatements, slowestState));
         Say(TickSamplesLine(tickWorkUs));
+        for (const auto& [kind, timing] : Form1->Database().TimingsByKind())
+            Say("timing count=" + std::to_string(timing.Count) + " total_us=" + std::to_string(timing.TotalUs) +
+                " max_us=" + std::to_string(timing.MaxUs) + " kind=" + kind);
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        Say("peak-rss-kb " + std::to_string(usage.ru_maxrss));
     }
     DestroyWindows();
     return result;
