@@ -134,10 +134,9 @@ void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
         db.DeleteRows("QUIZMEM", "OK>=2 AND OK<=12");
         db.DeleteRows("QUIZMEM", "N=" + Decimal(memberNo) + " AND MN=" + Decimal(playerNo));
     }
-    if (db.CountRows("QUIZMEM", "") == 0) {
-        if (db.TableExists("QUIZMEM")) db.DropTable("QUIZMEM");
-        if (db.TableExists("QUIZANS")) db.DropTable("QUIZANS");
-    }
+    // The tables stay for the next game, which every finisher joins at once. Dropping them
+    // here waits until no other program uses them: in a full room that took tens of seconds,
+    // and the joins waited behind the drop.
 }
 
 void LeaveRoom(QuizDatabase& db, int32_t memberNo)

@@ -44,8 +44,8 @@ void AddGamePoint(QuizDatabase& db, int32_t playerNo);
 void AddPlayerPoints(QuizDatabase& db, int32_t playerNo, int winners);
 
 // After a finished game: removes the rows of members that never finished it (they stopped
-// and count as gone) and this program's own row, then drops both tables when nobody is left.
-// A program whose own row is gone removes nothing.
+// and count as gone) and this program's own row; the tables stay for the next game. A program
+// whose own row is gone removes nothing.
 void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo, int32_t playerNo);
 
 // Closing the play window: removes this program's row, drops the room when it is left
