@@ -34,6 +34,7 @@
 #include <map>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -137,12 +138,11 @@ struct RoomOptions {
 };
 
 // The k-th line (from 0) of a player starting with prefix.
-const PlayerLine* Nth(const PlayerProcess& p, const std::string& prefix, size_t k)
+std::optional<PlayerLine> Nth(const PlayerProcess& p, const std::string& prefix, size_t k)
 {
-    const auto& lines = p.Lines();
-    for (const PlayerLine& line : lines)
-        if (line.Text.rfind(prefix, 0) == 0 && k-- == 0) return &line;
-    return nullptr;
+    const std::vector<PlayerLine> lines = p.All(prefix);
+    if (k >= lines.size()) return std::nullopt;
+    return lines[k];
 }
 
 double Ms(SteadyTime from, SteadyTime to) { return std::chrono::duration<double, std::milli>(to - from).count(); }
@@ -204,20 +204,18 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
     for (int g = 0; g < options.Games && right; ++g) {
         SteadyTime first = SteadyTime::max(), last{};
         for (PlayerProcess* p : live) {
-            const PlayerLine* q1 = Nth(*p, "question 1 ", static_cast<size_t>(g));
-            const PlayerLine* result = Nth(*p, "result", static_cast<size_t>(g));
+            const auto q1 = Nth(*p, "question 1 ", static_cast<size_t>(g));
+            const auto result = Nth(*p, "result", static_cast<size_t>(g));
             if (q1) first = std::min(first, q1->At);
             if (result) last = std::max(last, result->At);
         }
         // The texts played, from the first program's lines (the same order for all).
         std::vector<std::string> texts;
         std::vector<SteadyTime> shown;
-        size_t index = 0;
-        for (const PlayerLine& line : live.front()->Lines()) {
-            if (line.Text.rfind("question ", 0) != 0) continue;
-            if (index++ / 10 != static_cast<size_t>(g)) continue;
-            texts.push_back(Sjis(line.Text.substr(line.Text.find(" text=") + 6)));
-            shown.push_back(line.At);
+        const std::vector<PlayerLine> questions = live.front()->All("question ");
+        for (size_t q = 10 * static_cast<size_t>(g); q < questions.size() && q < 10 * static_cast<size_t>(g + 1); ++q) {
+            texts.push_back(Sjis(questions[q].Text.substr(questions[q].Text.find(" text=") + 6)));
+            shown.push_back(questions[q].At);
         }
         const Minimum minimum = QuestionsMinimum(texts, slowest);
         const double span = Ms(first, last);

@@ -9,10 +9,10 @@
 #include <QGridLayout>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QTranslator>
 
 namespace {
 

@@ -194,7 +194,6 @@ bool QuizDatabase::RunWrite(const TextList& lines)
         o.IBTransaction1.Commit();
         committed = true;
     } catch (const DbError& error) {
-        o.IBQuery1.Close();
         Absorb(error.LostConnection());
         try {
             if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
@@ -217,8 +216,9 @@ bool QuizDatabase::OpenRead(const TextList& lines)
         o.IBQuery1.Open(o.IBDatabase1, o.IBTransaction1);
         return true;
     } catch (const DbError& error) {
-        o.IBQuery1.Close();
+        // A lost connection gives the handles up before the cursor could be closed on them.
         Absorb(error.LostConnection());
+        o.IBQuery1.Close();
         return false;
     }
 }
@@ -243,7 +243,6 @@ std::vector<TextList> QuizDatabase::ReadPage(const TextList& lines, int skip, in
                 atEnd = query.Eof();
             }
         } catch (const DbError& error) {
-            query.Close();
             Absorb(error.LostConnection());
         }
     }

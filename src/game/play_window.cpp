@@ -5,8 +5,8 @@
 #include "app/main_window.h"
 #include "app/sjis_text.h"
 #include "app/unitv.h"
-#include "db/value_text.h"
 #include "app/window_style.h"
+#include "db/value_text.h"
 #include "game/room_protocol.h"
 
 #include <QKeyEvent>
@@ -149,12 +149,6 @@ void TFormPlay::StopForLostConnection()
 void TFormPlay::Timer1Timer()
 {
     Timer1.stop();
-    // A program that runs unconnected has lost its connection: a break met by another
-    // handler, or none at all, leaves the game where it stands.
-    if (!Db().Connected()) {
-        if (GameState != TGameState::ConnectionLost) StopForLostConnection();
-        return;
-    }
     const auto started = std::chrono::steady_clock::now();
     const uint64_t statements = Db().StatementsSent();
     PausedUs = 0;

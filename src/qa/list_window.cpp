@@ -67,14 +67,10 @@ QSize TForm5::OuterSize() const { return frameGeometry().size(); }
 
 void TForm5::SetOuterSize(const QSize& size)
 {
+    // Without a frame yet, the size is made the outer size once the frame is known.
     const QSize frame = frameGeometry().size() - this->size();
-    if (!frame.isNull()) {
-        PendingOuterSize = {};
-        resize(size - frame);
-        return;
-    }
-    PendingOuterSize = size;
-    resize(size);
+    PendingOuterSize = frame.isNull() ? size : QSize();
+    resize(size - frame);
 }
 
 void TForm5::ApplyPendingOuterSize()
