@@ -154,14 +154,17 @@ Transaction::~Transaction()
     isc_rollback_transaction(status, &Handle);
 }
 
-void Transaction::Start(Attachment& attachment)
+void Transaction::Start(Attachment& attachment, Locks locks)
 {
-    // One transaction existence block: the attachment and an empty parameter block.
+    static const char BrieflyTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency, isc_tpb_wait,
+                                      isc_tpb_lock_timeout, 1, 1};
+    // One transaction existence block: the attachment and its parameter block.
     struct {
         isc_db_handle* Database;
         int TpbLength;
         const char* Tpb;
     } teb{attachment.Raw(), 0, nullptr};
+    if (locks == Locks::Briefly) teb.TpbLength = sizeof BrieflyTpb, teb.Tpb = BrieflyTpb;
     Check({}, [&](ISC_STATUS* status) { isc_start_multiple(status, &Handle, 1, &teb); });
 }
 

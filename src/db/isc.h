@@ -67,8 +67,10 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    // Starts with an empty parameter block: the server's defaults apply.
-    void Start(Attachment& attachment);
+    // Waiting: an empty parameter block, the server's defaults (concurrency, write, wait).
+    // Briefly: the same, but a lock another program holds for over a second fails the statement.
+    enum class Locks { Waiting, Briefly };
+    void Start(Attachment& attachment, Locks locks = Locks::Waiting);
     void Commit();
     void Rollback();
     void Forget() { Handle = 0; }

@@ -97,7 +97,9 @@ private:
     friend DatabaseObjects& ObjectsOf(QuizDatabase& db);
     friend class TimedOperation;
 
-    bool RunWrite(const TextList& lines);
+    // One statement in a transaction of its own, committed at once. Without waitForLocks a
+    // lock another program holds for over a second fails the statement.
+    bool RunWrite(const TextList& lines, bool waitForLocks = true);
     // Opens IBQuery1 on the lines; false when the statement fails (the error is absorbed).
     bool OpenRead(const TextList& lines);
     // Every caught error of the layer goes through here: a lost connection counts as closed

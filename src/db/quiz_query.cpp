@@ -14,7 +14,7 @@ void QuizQuery::ExecSql(Attachment& attachment, Transaction& transaction)
     Close();
     Stmt.Prepare(attachment, transaction, Text());
     Stmt.Execute(transaction);
-    Stmt.CloseCursor();
+    Stmt.Free();
 }
 
 void QuizQuery::Open(Attachment& attachment, Transaction& transaction)
@@ -31,7 +31,9 @@ void QuizQuery::Open(Attachment& attachment, Transaction& transaction)
 
 void QuizQuery::Close()
 {
-    if (Opened) Stmt.CloseCursor();
+    // The statement is freed, not only its cursor: a prepared statement keeps its tables in
+    // use on the server, and a table in use cannot be dropped by another program.
+    Stmt.Free();
     Opened = false;
     Exhausted = false;
     AtEnd = false;

@@ -151,6 +151,22 @@ TEST_F(TwoPrograms, AnOpenReadTransactionDoesNotBlockTheOthersWrites)
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 0);
 }
 
+TEST_F(TwoPrograms, ATableInUseByTheOtherIsNotDroppedAndOneItHasReadIsDropped)
+{
+    ASSERT_TRUE(Db.CreateQuizMemTable());
+    // While B's select on the table is open, A's drop fails at once and the table stays.
+    ASSERT_EQ(Other.OpenSelect("*", "QUIZMEM", "", "N"), 0);
+    EXPECT_FALSE(Db.DropTable("QUIZMEM"));
+    EXPECT_TRUE(Db.TableExists("QUIZMEM"));
+    Other.CloseSelect();
+    // A statement B has finished with no longer keeps the table in use.
+    ASSERT_TRUE(Other.InsertText("QUIZMEM", "N,MN,OK,GP", "1,1,0,0"));
+    ASSERT_EQ(Other.CountRows("QUIZMEM", ""), 1);
+    ASSERT_TRUE(Other.DeleteRows("QUIZMEM", ""));
+    EXPECT_TRUE(Db.DropTable("QUIZMEM"));
+    EXPECT_FALSE(Other.TableExists("QUIZMEM"));
+}
+
 TEST_F(TwoPrograms, AWriteStartsAfreshInsteadOfInTheOldReadTransaction)
 {
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
