@@ -118,7 +118,7 @@ void TFormPlay::FormShow()
     if (Db().SelectFirstRow("*", "PLAYER", "N=" + Decimal(AppSettings.PlayerNo), player) > 0)
         Controls.LabelA->setText(ToQt(player[1] + "(N:" + player[0] + ") Points:" + CutPoints(TextToFloat(player[3]))));
 
-    MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, Random);
+    MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, Random, QuestionsToDraw);
     ArmTimer();
 }
 
@@ -211,13 +211,16 @@ void TFormPlay::RefreshAnswers()
 
 void TFormPlay::Lobby()
 {
+    // A bank of hundreds of questions drawn in one tick would stall this window for seconds.
+    constexpr size_t DrawsPerTick = 25;
+    DrawQuestions(Db(), Random, QuestionsToDraw, DrawsPerTick);
     const bool read = RefreshTick == 1;  // this call reads the room
     RefreshMembers(0);
     // A join can leave this program without a row: its inserts failed, or another program
     // that finished a game dropped the room just as this one joined it. With the room read
     // afresh it joins again, before it could start a game it is not part of.
     if (read && !OwnRowStands(Db(), MemberNo, AppSettings.PlayerNo)) {
-        MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, Random);
+        MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, Random, QuestionsToDraw);
         Controls.Button5->setEnabled(true);
         return;
     }
@@ -476,7 +479,10 @@ void TFormPlay::AnswerClick(int button)
 void TFormPlay::Button5Click()
 {
     // Without a row of its own the program has nothing to mark ready; the button stays.
-    if (MemberNo != 0 && WriteStatus(Db(), MemberNo, 1)) Controls.Button5->setEnabled(false);
+    if (MemberNo == 0) return;
+    // The game can start once everyone is ready, so the order must be complete before.
+    DrawQuestions(Db(), Random, QuestionsToDraw, QuestionsToDraw.Numbers.size());
+    if (WriteStatus(Db(), MemberNo, 1)) Controls.Button5->setEnabled(false);
 }
 
 void TFormPlay::Button6Click() { close(); }

@@ -2,6 +2,7 @@
 // program through the lobby, the start countdown, ten questions and the final result.
 #pragma once
 
+#include "game/room_protocol.h"
 #include "ui_play_window.h"
 
 #include <QDialog>
@@ -130,6 +131,9 @@ private:
     int64_t PausedUs = 0;        // pauses of the current tick
     // Members that stopped during this game, by name, with the status they stopped at.
     std::map<std::string, std::string> GoneMembers;
+    // The question order this program draws for the next game: a part on every lobby tick,
+    // the rest before it marks itself ready.
+    QuestionDraw QuestionsToDraw;
 };
 
 extern TFormPlay* FormPlay;

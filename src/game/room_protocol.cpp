@@ -4,6 +4,9 @@
 #include "app/unitv.h"
 #include "db/value_text.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace {
 
 const char* const FirstDelimiter = " \"[";
@@ -15,14 +18,18 @@ std::string AnswerNumberDelimiter() { return "\"" + Sjis("："); }
 
 std::string Decimal(int64_t value) { return std::to_string(value); }
 
-// Inserts this program's member row under MAX(N) + 1; another program may take the same number
-// at the same moment, so a refused insert is tried again with a fresh maximum.
-int32_t InsertMemberRow(QuizDatabase& db, int32_t playerNo)
+// Inserts this program's member row under MAX(N) + 1. Another program may take the same number
+// at the same moment, and after a game every finisher rejoins at once: they all read the same
+// maximum, and with MAX(N) + 1 again only one of them would win each round. So a refused insert
+// is tried again a random step past the fresh maximum; the numbers stay unique and in order of
+// joining, with gaps that nothing relies on.
+int32_t InsertMemberRow(QuizDatabase& db, int32_t playerNo, std::mt19937& random)
 {
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    std::uniform_int_distribution<int32_t> step(1, 64);
+    for (int attempt = 0; attempt < 8; ++attempt) {
         std::string max;
         db.SelectMax("QUIZMEM", "N", "", max);
-        const int32_t n = TextToInt(max) + 1;
+        const int32_t n = TextToInt(max) + (attempt == 0 ? 1 : step(random));
         if (db.InsertText("QUIZMEM", "N,MN,OK,GP", Decimal(n) + "," + Decimal(playerNo) + ",0,0")) return n;
     }
     return 0;
@@ -36,47 +43,50 @@ std::string MarkPlaying() { return Sjis("×"); }
 
 bool GameRunning(QuizDatabase& db) { return db.CountRows("QUIZMEM", "OK>=2 AND OK<=12") > 0; }
 
-int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, std::mt19937& random)
+int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, std::mt19937& random, QuestionDraw& toDraw)
 {
+    toDraw = {};
     int32_t memberNo = 0;
     bool created = false;  // a room made by another program at the same moment is joined
     if (!db.TableExists("QUIZMEM")) created = db.CreateQuizMemTable();
     // A creation that failed because another program made the room at the same moment
     // leaves a room to join.
-    if (created || db.TableExists("QUIZMEM")) memberNo = InsertMemberRow(db, playerNo);
+    if (created || db.TableExists("QUIZMEM")) memberNo = InsertMemberRow(db, playerNo, random);
 
     // While a game runs in the room, its questions and answers belong to it. Otherwise the
     // first member of the next game draws its order: the creator of a new room, or the first
     // to join an open room after a finished game. A member with a smaller number that is
-    // joined or ready (OK 0 or 1) came first and has drawn it; the others rely on that order.
+    // joined or ready (OK 0 or 1) came first and draws it; the others rely on that order.
     const bool running = GameRunning(db);
-    if (memberNo != 0 && !running && db.CountRows("QUIZMEM", "OK<=1 AND N<" + Decimal(memberNo)) == 0)
-        ShuffleQuestions(db, random);
+    if (memberNo != 0 && !running && db.CountRows("QUIZMEM", "OK<=1 AND N<" + Decimal(memberNo)) == 0) {
+        const int count = db.OpenSelect("*", "QUIZQA", "", "N");
+        TextList row(QaColumnCount);
+        for (int i = 0; i < count; ++i) {
+            db.FetchRow(i, row);
+            toDraw.Numbers.push_back(row[QaN]);
+        }
+        db.CloseSelect();
+        toDraw.BankSize = std::max(count, 0);
+    }
 
     if (!db.TableExists("QUIZANS")) db.CreateQuizAnsTable();
     if (!running) db.DeleteRows("QUIZANS", "");
     return memberNo;
 }
 
-void ShuffleQuestions(QuizDatabase& db, std::mt19937& random)
+void DrawQuestions(QuizDatabase& db, std::mt19937& random, QuestionDraw& toDraw, size_t limit)
 {
-    const int count = db.OpenSelect("*", "QUIZQA", "", "N");
-    TextList row(QaColumnCount);
-    TextList numbers;
-    for (int i = 0; i < count; ++i) {
-        db.FetchRow(i, row);
-        numbers.push_back(row[QaN]);
+    TextList& numbers = toDraw.Numbers;
+    if (numbers.empty()) return;
+    std::uniform_int_distribution<int32_t> position(0, toDraw.BankSize - 1);
+    std::uniform_int_distribution<int> button(1, 4);
+    const size_t drawn = std::min(limit, numbers.size());
+    for (size_t i = 0; i < drawn; ++i) {
+        const int32_t r = position(random);
+        const int a = button(random);
+        db.UpdateText("QUIZQA", "SN=" + Decimal(r) + "," + "ANN=" + Decimal(a), "N=" + numbers[i]);
     }
-    db.CloseSelect();
-    if (count <= 0) return;
-
-    std::uniform_int_distribution<int> position(0, count - 1);
-    std::uniform_int_distribution<int> button(0, 3);
-    for (const std::string& n : numbers) {
-        const int r = position(random);
-        const int a = button(random) + 1;
-        db.UpdateText("QUIZQA", "SN=" + Decimal(r) + "," + "ANN=" + Decimal(a), "N=" + n);
-    }
+    numbers.erase(numbers.begin(), numbers.begin() + static_cast<std::ptrdiff_t>(drawn));
 }
 
 bool WriteStatus(QuizDatabase& db, int32_t memberNo, int32_t status)

@@ -15,12 +15,18 @@ enum QuestionColumn { QaN, QaSN, QaQ1, QaQ2, QaQ3, QaQ4, QaANS, QaAN1, QaAN2, Qa
 // Joins the room, creating it when there is none, and prepares the answer table. Returns the
 // member number of the row this program inserted, or 0 when it has none (no row has N = 0).
 // Unless a game is running in the room, the answers are emptied, and the first member of the
-// next game (no joined or ready member has a smaller number) shuffles the questions: exactly
-// one program per room draws the order.
-int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, std::mt19937& random);
+// next game (no joined or ready member has a smaller number) draws the question order: exactly
+// one program per room does. toDraw receives the questions it has to draw, or none;
+// DrawQuestions writes them, all before this program marks itself ready.
+struct QuestionDraw {
+    int32_t BankSize = 0;  // the questions in the bank when the draw began
+    TextList Numbers;      // their N still to draw, ascending
+};
+int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, std::mt19937& random, QuestionDraw& toDraw);
 
-// New random SN (0 to count - 1) and ANN (1 to 4) for every question, in ascending N.
-void ShuffleQuestions(QuizDatabase& db, std::mt19937& random);
+// New random SN (0 to BankSize - 1) and ANN (1 to 4) for the first `limit` questions still
+// to draw, which are taken off the list.
+void DrawQuestions(QuizDatabase& db, std::mt19937& random, QuestionDraw& toDraw, size_t limit);
 
 // True when some member is between its start and its last judged question.
 bool GameRunning(QuizDatabase& db);

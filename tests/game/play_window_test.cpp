@@ -179,8 +179,8 @@ protected:
     void StartGame()
     {
         ASSERT_NO_FATAL_FAILURE(Show());
+        Click(Controls().Button5);  // draws whatever of the order is left
         ASSERT_NO_FATAL_FAILURE(FixOrder());
-        Click(Controls().Button5);
         ASSERT_GT(TickUntil(TGameState::LoadQuestion, 20), 0);
     }
 
@@ -219,14 +219,16 @@ TEST_F(PlayWindow, PlayerLineShowsNameNumberAndPointsCutToTwoDecimals)
 TEST_F(PlayWindow, FirstRefreshOnlyCountsAndTheNextReadsTheMembers)
 {
     AddQuestions({{"q"}});
+    AddMember(1, 2, 0);  // bob came first and draws the order
     Show();
     Tick();
     EXPECT_EQ(FormPlay->LastTickStatements, 0u);
     EXPECT_TRUE(FormPlay->MemberItems().empty());
     Tick();
     EXPECT_GT(FormPlay->LastTickStatements, 0u);
-    EXPECT_EQ(FormPlay->MemberItems(), std::vector<std::string>{"alice " + std::string("\x81\x7C")});
-    EXPECT_EQ(FromQt(Controls().ListBox1->item(0)->text()), "alice " + std::string("\x81\x7C"));
+    const std::string joined = " " + std::string("\x81\x7C");
+    EXPECT_EQ(FormPlay->MemberItems(), (std::vector<std::string>{"bob" + joined, "alice" + joined}));
+    EXPECT_EQ(FromQt(Controls().ListBox1->item(1)->text()), "alice" + joined);
 }
 
 TEST_F(PlayWindow, ListItemsKeepBytesThatHaveNoCharacter)
@@ -293,6 +295,22 @@ TEST_F(PlayWindow, ReadyStartsACountdownFromTenToZero)
     EXPECT_EQ(FormPlay->QuestionNo, 1);
     EXPECT_EQ(FormPlay->ReadyCount, 1);
     EXPECT_EQ(Value("OK", "QUIZMEM", "N=1"), "2");
+}
+
+TEST_F(PlayWindow, CreatorDrawsTheOrderInPartsAndCompletesItBeforeItIsReady)
+{
+    std::vector<Question> bank(60, Question{"q"});
+    AddQuestions(bank);
+    ASSERT_TRUE(Db().UpdateText("QUIZQA", "SN=999,ANN=9", ""));
+    const auto undrawn = [&] { return Db().CountRows("QUIZQA", "SN=999"); };
+    Show();
+    EXPECT_EQ(undrawn(), 60);
+    Tick();
+    EXPECT_EQ(undrawn(), 35);
+    Click(Controls().Button5);
+    EXPECT_EQ(undrawn(), 0);
+    EXPECT_EQ(Db().CountRows("QUIZQA", "SN>=0 AND SN<=59 AND ANN>=1 AND ANN<=4"), 60);
+    EXPECT_EQ(Value("OK", "QUIZMEM", "N=1"), "1");
 }
 
 TEST_F(PlayWindow, NewcomerDuringTheCountdownSendsEveryoneBackToTheLobby)
@@ -698,10 +716,11 @@ TEST_F(PlayWindow, ThreeTopScorersShareThePointInMemberOrder)
     EXPECT_EQ(Value("POINTS", "PLAYER", "N=2"), "0");
 
     // The finished members leave by themselves; this program joined the open room anew and
-    // drew a new order for the next game.
+    // draws the next game's order on its first lobby tick.
     EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "2", "13", "3"}, {"2", "3", "13", "1"}, {"3", "4", "13", "3"},
                                                 {"4", "1", "0", "0"}}));
     EXPECT_EQ(FormPlay->MemberNo, 4);
+    Tick();
     EXPECT_NE(Value("ANN", "QUIZQA", "N=1"), "");
 }
 

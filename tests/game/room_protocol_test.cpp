@@ -73,6 +73,15 @@ protected:
 
     std::vector<TextList> Members() { return ReadRows(Db, "N,MN,OK,GP", "QUIZMEM", "", "N", 4); }
 
+    // Joins as the play window does, drawing the whole order when this program draws it.
+    int32_t Join(int32_t playerNo)
+    {
+        QuestionDraw toDraw;
+        const int32_t memberNo = JoinRoom(Db, playerNo, Random, toDraw);
+        DrawQuestions(Db, Random, toDraw, toDraw.Numbers.size());
+        return memberNo;
+    }
+
     std::mt19937 Random{7};
 };
 
@@ -192,9 +201,21 @@ TEST_F(RoomProtocol, FirstJoinerCreatesTheRoomAndShufflesEveryQuestion)
     ASSERT_TRUE(Db.CreateQuizAnsTable());
     AddAnswer(1, 2);  // left from an earlier room
 
-    EXPECT_EQ(JoinRoom(Db, 2, Random), 1);
+    const auto before = QuestionOrder();
+    QuestionDraw toDraw;
+    EXPECT_EQ(JoinRoom(Db, 2, Random, toDraw), 1);
     EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "2", "0", "0"}}));
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), 0);
+    EXPECT_EQ(toDraw.BankSize, 6);
+    EXPECT_EQ(toDraw.Numbers, (TextList{"1", "2", "3", "4", "5", "6"}));
+    EXPECT_EQ(QuestionOrder(), before);
+
+    // The order is written in parts, in ascending N.
+    DrawQuestions(Db, Random, toDraw, 4);
+    EXPECT_EQ(toDraw.Numbers, (TextList{"5", "6"}));
+    EXPECT_EQ(QuestionOrder().at("5"), before.at("5"));
+    DrawQuestions(Db, Random, toDraw, 4);
+    EXPECT_TRUE(toDraw.Numbers.empty());
 
     const auto shuffled = QuestionOrder();
     ASSERT_EQ(shuffled.size(), 6u);
@@ -206,12 +227,12 @@ TEST_F(RoomProtocol, FirstJoinerCreatesTheRoomAndShufflesEveryQuestion)
     }
 
     // The second joiner takes the next number and leaves the order of this room alone.
-    EXPECT_EQ(JoinRoom(Db, 1, Random), 2);
+    EXPECT_EQ(Join(1), 2);
     EXPECT_EQ(QuestionOrder(), shuffled);
     EXPECT_EQ(Members().size(), 2u);
 }
 
-TEST_F(RoomProtocol, RefusedJoinIsRetriedWithAFreshNumber)
+TEST_F(RoomProtocol, RefusedJoinIsRetriedPastTheFreshMaximum)
 {
     ASSERT_TRUE(Db.CreateQuizMemTable());
     AddMember(1, 1, "0");
@@ -221,17 +242,19 @@ TEST_F(RoomProtocol, RefusedJoinIsRetriedWithAFreshNumber)
                                  "    IN AUTONOMOUS TRANSACTION DO",
                                  "      INSERT INTO QUIZMEM (N, MN, OK, GP) VALUES (NEW.N, 3, 0, 0);", "END"}));
 
-    EXPECT_EQ(JoinRoom(Db, 2, Random), 3);
-    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "1", "0", "0"}, {"2", "3", "0", "0"}, {"3", "2", "0", "0"}}));
+    const int32_t n = Join(2);
+    EXPECT_GT(n, 2);
+    EXPECT_LE(n, 2 + 64);
+    EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "1", "0", "0"}, {"2", "3", "0", "0"}, {std::to_string(n), "2", "0", "0"}}));
 }
 
-TEST_F(RoomProtocol, ThreeRefusedJoinsLeaveTheProgramWithoutARow)
+TEST_F(RoomProtocol, RefusedJoinsLeaveTheProgramWithoutARow)
 {
     ASSERT_TRUE(Db.CreateQuizMemTable());
     AddMember(1, 1, "0");
     ASSERT_TRUE(Db.ExecSqlLines({"ALTER TABLE QUIZMEM ADD CONSTRAINT NO_TARO CHECK (MN <> 2);"}));
 
-    EXPECT_EQ(JoinRoom(Db, 2, Random), 0);
+    EXPECT_EQ(Join(2), 0);
     EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "1", "0", "0"}}));
 }
 
@@ -249,7 +272,7 @@ TEST_F(RoomProtocol, RoomCreatedMeanwhileByAnotherProgramIsJoined)
          "      EXECUTE STATEMENT 'INSERT INTO QUIZMEM (N, MN, OK, GP) VALUES (1, 3, 0, 0)';", "  END", "END"}));
     const auto before = QuestionOrder();
 
-    EXPECT_EQ(JoinRoom(Db, 2, Random), 2);
+    EXPECT_EQ(Join(2), 2);
     EXPECT_EQ(Members(), (std::vector<TextList>{{"1", "3", "0", "0"}, {"2", "2", "0", "0"}}));
     // The creator shuffles; this program did not create the room.
     EXPECT_EQ(QuestionOrder(), before);
@@ -266,14 +289,14 @@ TEST_F(RoomProtocol, OnlyTheFirstMemberOfTheNextGameShufflesAndOnlyWhileNoGameRu
     AddMember(1, 1, "13");
     AddMember(2, 3, "7");
     AddAnswer(3, 1);
-    EXPECT_EQ(JoinRoom(Db, 2, Random), 3);
+    EXPECT_EQ(Join(2), 3);
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), 1);
     EXPECT_EQ(QuestionOrder(), before);
 
     // The game is over: member 1 is in its closing pause (13), the others have left. The
     // first to join the open room draws the order of the next game.
     ASSERT_TRUE(Db.DeleteRows("QUIZMEM", "N>=2"));
-    EXPECT_EQ(JoinRoom(Db, 2, Random), 2);
+    EXPECT_EQ(Join(2), 2);
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), 0);
     const auto next = QuestionOrder();
     for (const auto& [n, value] : next) EXPECT_NE(value, before.at(n)) << "question " << n;
@@ -281,8 +304,8 @@ TEST_F(RoomProtocol, OnlyTheFirstMemberOfTheNextGameShufflesAndOnlyWhileNoGameRu
     // Everyone after it, ready or not, relies on that order.
     ASSERT_TRUE(Db.UpdateText("QUIZMEM", "OK=1", "N=2"));
     AddAnswer(3, 1);
-    EXPECT_EQ(JoinRoom(Db, 3, Random), 3);
-    EXPECT_EQ(JoinRoom(Db, 1, Random), 4);
+    EXPECT_EQ(Join(3), 3);
+    EXPECT_EQ(Join(1), 4);
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), 0);
     EXPECT_EQ(QuestionOrder(), next);
 }
