@@ -310,11 +310,13 @@ bool QuizDatabase::InsertFields(const std::string& table, int count, const TextL
     return RunWrite(lines);
 }
 
-bool QuizDatabase::InsertText(const std::string& table, const std::string& fields, const std::string& values)
+bool QuizDatabase::InsertText(const std::string& table, const std::string& fields, const std::string& values,
+                              bool waitForLocks)
 {
     const TimedOperation timed(*this, "InsertText", table);
     if (!Connected()) return false;
-    return RunWrite({"INSERT INTO " + table + " (", "   " + fields, "   ) ", "  VALUES (", "   " + values, "   );"});
+    return RunWrite({"INSERT INTO " + table + " (", "   " + fields, "   ) ", "  VALUES (", "   " + values, "   );"},
+                    waitForLocks);
 }
 
 bool QuizDatabase::UpdateFields(const std::string& table, int count, const TextList& names, const TextList& values,

@@ -41,7 +41,9 @@ public:
     bool CreateQuizAnsTable();
 
     bool InsertFields(const std::string& table, int count, const TextList& names, const TextList& values);
-    bool InsertText(const std::string& table, const std::string& fields, const std::string& values);
+    // Without waitForLocks, a lock another program holds for over a second fails the insert.
+    bool InsertText(const std::string& table, const std::string& fields, const std::string& values,
+                    bool waitForLocks = true);
     bool UpdateFields(const std::string& table, int count, const TextList& names, const TextList& values,
                       const std::string& condition);
     bool UpdateText(const std::string& table, const std::string& setList, const std::string& condition);

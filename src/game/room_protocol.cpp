@@ -22,7 +22,8 @@ std::string Decimal(int64_t value) { return std::to_string(value); }
 // at the same moment, and after a game every finisher rejoins at once: they all read the same
 // maximum, and with MAX(N) + 1 again only one of them would win each round. So a refused insert
 // is tried again a random step past the fresh maximum; the numbers stay unique and in order of
-// joining, with gaps that nothing relies on.
+// joining, with gaps that nothing relies on. An insert that waits over a second on another
+// program's lock is given up and tried again the same way, so no join stands behind one.
 int32_t InsertMemberRow(QuizDatabase& db, int32_t playerNo, std::mt19937& random)
 {
     std::uniform_int_distribution<int32_t> step(1, 64);
@@ -30,7 +31,7 @@ int32_t InsertMemberRow(QuizDatabase& db, int32_t playerNo, std::mt19937& random
         std::string max;
         db.SelectMax("QUIZMEM", "N", "", max);
         const int32_t n = TextToInt(max) + (attempt == 0 ? 1 : step(random));
-        if (db.InsertText("QUIZMEM", "N,MN,OK,GP", Decimal(n) + "," + Decimal(playerNo) + ",0,0")) return n;
+        if (db.InsertText("QUIZMEM", "N,MN,OK,GP", Decimal(n) + "," + Decimal(playerNo) + ",0,0", false)) return n;
     }
     return 0;
 }
