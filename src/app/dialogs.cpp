@@ -29,8 +29,8 @@ QString QtFilter(const std::string& filter)
     return description + " (" + pattern + ")";
 }
 
-// Where the next file dialog opens: the program's folder at first, then the folder of the
-// file last chosen.
+// Where the next file dialog opens: FirstDialogFolder (or the program's folder) at first,
+// then the folder of the file last chosen.
 std::string LastFolder;
 
 // A message box sizes itself to its text; a short text would leave too little room for the
@@ -85,7 +85,7 @@ public:
 private:
     static std::optional<std::string> Run(QFileDialog& dialog, const FileDialogOptions& options)
     {
-        const std::string& folder = LastFolder.empty() ? AppDir : LastFolder;
+        const std::string& folder = !LastFolder.empty() ? LastFolder : !FirstDialogFolder.empty() ? FirstDialogFolder : AppDir;
         if (!folder.empty()) dialog.setDirectory(QString::fromLocal8Bit(folder.c_str()));
         dialog.setNameFilter(QtFilter(options.Filter));
         QString suffix = ToQt(options.DefaultExtension);
@@ -124,6 +124,8 @@ void InstallQtTranslations()
 void ShowMessage(QWidget* parent, const std::string& text) { CurrentDialogs().Message(parent, text); }
 
 bool ConfirmYes(QWidget* parent, const std::string& text) { return CurrentDialogs().Confirm(parent, text); }
+
+std::string FirstDialogFolder;
 
 std::string ApplicationTitle() { return Sjis("t803－クイズゲーム"); }
 

@@ -30,6 +30,10 @@ Dialogs& CurrentDialogs();
 // Installs replacement dialogs (nullptr restores the real ones); the caller keeps ownership.
 void SetDialogs(Dialogs* dialogs);
 
+// The folder the first file dialog opens in (where Sample.txt lies); the program's folder
+// when empty. Set by the main window when it is first shown.
+extern std::string FirstDialogFolder;
+
 // Qt's own texts (file dialogs, standard buttons) in Japanese, from Qt's translations.
 void InstallQtTranslations();
 

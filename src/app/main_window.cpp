@@ -2,6 +2,7 @@
 
 #include "app/close_signals.h"
 #include "app/dialogs.h"
+#include "app/file_places.h"
 #include "app/handler_guard.h"
 #include "app/line_files.h"
 #include "app/sjis_text.h"
@@ -198,10 +199,17 @@ void TForm1::FormShow()
     const QFileInfo executable(ExecutablePath.empty() ? QCoreApplication::applicationFilePath()
                                                       : QString::fromLocal8Bit(ExecutablePath.c_str()));
     AppDir = (executable.absolutePath() + '/').toLocal8Bit().toStdString();
-    LoadSettings(AppDir + "games.dat");
+    const FilePlaces places = FindFilePlaces(AppDir);
+    SettingsPath = places.FilesFolder + "games.dat";
+    LoadSettings(SettingsPath);
+    // An installed program's first start plays offline, on the embedded engine.
+    if (!places.FirstDataFolder.empty() && !FileExists(SettingsPath)) {
+        AppSettings.ServerName.clear();
+        AppSettings.DataFolder = places.FirstDataFolder;
+    }
+    FirstDialogFolder = places.SampleFolder;
 
-    const QString base = executable.absolutePath() + '/' + executable.completeBaseName();
-    LayoutPath = (base + ".dat").toLocal8Bit().toStdString();
+    LayoutPath = places.FilesFolder + executable.completeBaseName().toLocal8Bit().toStdString() + ".dat";
     LoadLayout(LayoutPath);
 
     if (!AppSettings.DataFolder.empty()) {
@@ -214,7 +222,7 @@ void TForm1::FormShow()
 void TForm1::FormClose()
 {
     Db.DisconnectDatabase();
-    SaveSettings(AppDir + "games.dat");
+    SaveSettings(SettingsPath);
     SaveLayout(LayoutPath);
 }
 

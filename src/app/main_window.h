@@ -47,6 +47,7 @@ protected:
 private:
     QuizDatabase Db;
     std::string ExecutablePath;
+    std::string SettingsPath;
     std::string LayoutPath;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/close_signals.h"
 #include "app/dialogs.h"
+#include "app/file_places.h"
 #include "app/handler_guard.h"
 #include "app/main_window.h"
 #include "app/sjis_text.h"
@@ -68,6 +69,7 @@ int RunProgram(int argc, char** argv)
     // A write past the file-size limit then fails (EFBIG) as any other failed write does: the
     // old settings and layout stay, and no temporary file is left behind.
     std::signal(SIGXFSZ, SIG_IGN);
+    ChooseEmbeddedLockFolder();
     QuizApplication application(argc, argv);
     QApplication::setApplicationName(ToQt(ApplicationTitle()));
     InstallQtTranslations();

@@ -1,0 +1,62 @@
+#include "app/file_places.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+// $NAME when it is an absolute path, else ~/fallback; ends in '/'.
+std::string XdgFolder(const char* name, const char* fallback)
+{
+    const char* value = std::getenv(name);
+    if (value && value[0] == '/') return std::string(value) + "/";
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/" + fallback + "/";
+}
+
+std::string OwnFolder(const std::string& parent)
+{
+    const std::string folder = parent + "quizgame/";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    // Only this user's: the settings hold the player's password.
+    chmod(folder.c_str(), 0700);
+    return folder;
+}
+
+bool HasSample(const std::string& folder) { return access((folder + "Sample.txt").c_str(), R_OK) == 0; }
+
+}  // namespace
+
+FilePlaces FindFilePlaces(const std::string& executableFolder)
+{
+    return FilePlacesFor(executableFolder, access(executableFolder.c_str(), W_OK) == 0);
+}
+
+FilePlaces FilePlacesFor(const std::string& executableFolder, bool executableFolderWritable)
+{
+    FilePlaces places;
+    if (executableFolderWritable) {
+        places.FilesFolder = executableFolder;
+    } else {
+        places.FilesFolder = OwnFolder(XdgFolder("XDG_CONFIG_HOME", ".config"));
+        places.FirstDataFolder = OwnFolder(XdgFolder("XDG_DATA_HOME", ".local/share"));
+    }
+    const std::string shared =
+        std::filesystem::path(executableFolder + "../share/quizgame/").lexically_normal().string();
+    places.SampleFolder = !HasSample(executableFolder) && HasSample(shared) ? shared : executableFolder;
+    return places;
+}
+
+void ChooseEmbeddedLockFolder()
+{
+    if (std::getenv("FIREBIRD_LOCK") || access("/tmp/firebird", W_OK | X_OK) == 0) return;
+    const std::string folder = OwnFolder(XdgFolder("XDG_DATA_HOME", ".local/share")) + "firebird-lock";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    setenv("FIREBIRD_LOCK", folder.c_str(), 1);
+}

@@ -1,0 +1,27 @@
+// Where the program keeps games.dat and its layout file, where a first start keeps its
+// database, and where the import dialog first opens.
+#pragma once
+
+#include <string>
+
+struct FilePlaces {
+    std::string FilesFolder;      // games.dat and the layout file; ends in '/'
+    std::string FirstDataFolder;  // the database folder of a start without games.dat, or empty
+    std::string SampleFolder;     // where Sample.txt lies; ends in '/'
+};
+
+// A copy whose folder is writable keeps its files beside the executable, as a portable copy
+// does, and a start without games.dat keeps the built-in settings. An installed copy (its
+// folder not writable) keeps them in $XDG_CONFIG_HOME/quizgame/ (~/.config/quizgame/), and a
+// start without games.dat plays offline on the embedded engine in $XDG_DATA_HOME/quizgame/
+// (~/.local/share/quizgame/). Both folders are created here. Sample.txt is looked for beside
+// the executable, then in ../share/quizgame/.
+FilePlaces FindFilePlaces(const std::string& executableFolder);
+// The same with the folder's writability given.
+FilePlaces FilePlacesFor(const std::string& executableFolder, bool executableFolderWritable);
+
+// The embedded engine keeps its lock files in /tmp/firebird, which Debian makes 0770 for the
+// firebird group: an ordinary user could open no database there. Unless FIREBIRD_LOCK is set
+// or /tmp/firebird is open to this user, it gets a lock folder of its own under
+// $XDG_DATA_HOME/quizgame/.
+void ChooseEmbeddedLockFolder();
