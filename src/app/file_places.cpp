@@ -34,7 +34,9 @@ bool HasSample(const std::string& folder) { return access((folder + "Sample.txt"
 
 FilePlaces FindFilePlaces(const std::string& executableFolder)
 {
-    return FilePlacesFor(executableFolder, access(executableFolder.c_str(), W_OK) == 0);
+    // Root may write under /usr, but a copy installed there is never a portable one.
+    const bool system = executableFolder.rfind("/usr/", 0) == 0;
+    return FilePlacesFor(executableFolder, !system && access(executableFolder.c_str(), W_OK) == 0);
 }
 
 FilePlaces FilePlacesFor(const std::string& executableFolder, bool executableFolderWritable)

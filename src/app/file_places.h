@@ -10,14 +10,14 @@ struct FilePlaces {
     std::string SampleFolder;     // where Sample.txt lies; ends in '/'
 };
 
-// A copy whose folder is writable keeps its files beside the executable, as a portable copy
-// does, and a start without games.dat keeps the built-in settings. An installed copy (its
-// folder not writable) keeps them in $XDG_CONFIG_HOME/quizgame/ (~/.config/quizgame/), and a
-// start without games.dat plays offline on the embedded engine in $XDG_DATA_HOME/quizgame/
+// A copy whose folder is writable and not under /usr keeps its files beside the executable,
+// as a portable copy does, and a start without games.dat keeps the built-in settings. An
+// installed copy keeps them in $XDG_CONFIG_HOME/quizgame/ (~/.config/quizgame/), and a start
+// without games.dat plays offline on the embedded engine in $XDG_DATA_HOME/quizgame/
 // (~/.local/share/quizgame/). Both folders are created here. Sample.txt is looked for beside
 // the executable, then in ../share/quizgame/.
 FilePlaces FindFilePlaces(const std::string& executableFolder);
-// The same with the folder's writability given.
+// The same with the choice between a portable copy (true) and an installed one given.
 FilePlaces FilePlacesFor(const std::string& executableFolder, bool executableFolderWritable);
 
 // The embedded engine keeps its lock files in /tmp/firebird, which Debian makes 0770 for the
