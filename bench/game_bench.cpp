@@ -241,6 +241,31 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
         }
     }
 
+    // Points: every finisher announced the same result for each game, and each finisher's
+    // points in the player table are its shares (1/s) of the games it was a top scorer of.
+    if (right) {
+        bool agreed = true;
+        std::map<std::string, double> expected;
+        for (int g = 0; g < options.Games; ++g) {
+            const std::string text = Nth(*live.front(), "result", static_cast<size_t>(g))->Text;
+            for (PlayerProcess* p : live) agreed = agreed && Nth(*p, "result", static_cast<size_t>(g))->Text == text;
+            std::vector<std::string> winners;
+            std::string names = text.substr(text.find(" winners=") + 9);
+            for (size_t start = 0, comma; (comma = names.find(',', start)) != std::string::npos; start = comma + 1)
+                winners.push_back(names.substr(start, comma - start));
+            for (const std::string& name : winners) expected[name] += 1.0 / static_cast<double>(winners.size());
+        }
+        int wrong = 0;
+        for (int n = 1; n <= static_cast<int>(live.size()); ++n) {
+            std::string points;
+            db.SelectFirstValue("POINTS", "PLAYER", "N=" + std::to_string(n), points);
+            if (std::fabs(TextToFloat(points) - expected["player" + std::to_string(n)]) > 1e-9) ++wrong;
+        }
+        std::printf("  results the same in every program: %s; points in the player table as announced: %d of %d\n",
+                    agreed ? "yes" : "NO", static_cast<int>(live.size()) - wrong, static_cast<int>(live.size()));
+        right = agreed && wrong == 0;
+    }
+
     // Tick work and where it goes, pooled over the programs that played to the end.
     std::vector<double> workMs;
     std::map<std::string, std::array<double, 3>> kinds;  // count, total us, max us
