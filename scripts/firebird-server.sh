@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by scripts/server-setup and scripts/firebird-test-server (sourced, not run):
 # Debian's Firebird 3 server, its configuration file, its process and the SYSDBA
 # password that every copy of the game uses. The caller sets HOST (the address the
@@ -16,6 +17,7 @@ readonly SYSDBA_PASSWORD=lanternox
 readonly PORT=3050
 readonly START_TIMEOUT=30
 # The folder where the game's test suite keeps its databases.
+# shellcheck disable=SC2034 # used by the scripts that source this file
 readonly TEST_DATA_DIR=/var/lib/firebird/3.0/data/quizgame-tests/
 
 log() { printf '%s: %s\n' "$LOG_NAME" "$*" >&2; }
@@ -36,7 +38,7 @@ conf_value() {
 set_conf() {
   local name=$1 value=$2 why=$3
   [ "$(conf_value "$name")" = "$value" ] && return 1
-  sed -i "s/^\([[:space:]]*$name[[:space:]]*=\)/#\1/I" "$FB_CONF"
+  sed -i "s/^\([[:space:]]*${name}[[:space:]]*=\)/#\1/I" "$FB_CONF"
   printf '\n# %s\n%s = %s\n' "$why" "$name" "$value" >>"$FB_CONF"
   [ "$(conf_value "$name")" = "$value" ] || die "could not set $name in $FB_CONF"
 }
