@@ -28,6 +28,9 @@ std::string OwnFolder(const std::string& parent)
     return folder;
 }
 
+// ~/.local/share/quizgame/ or its XDG equivalent, created.
+std::string OwnDataFolder() { return OwnFolder(XdgFolder("XDG_DATA_HOME", ".local/share")); }
+
 bool HasSample(const std::string& folder) { return access((folder + "Sample.txt").c_str(), R_OK) == 0; }
 
 }  // namespace
@@ -46,7 +49,7 @@ FilePlaces FilePlacesFor(const std::string& executableFolder, bool executableFol
         places.FilesFolder = executableFolder;
     } else {
         places.FilesFolder = OwnFolder(XdgFolder("XDG_CONFIG_HOME", ".config"));
-        places.FirstDataFolder = OwnFolder(XdgFolder("XDG_DATA_HOME", ".local/share"));
+        places.FirstDataFolder = OwnDataFolder();
     }
     const std::string shared =
         std::filesystem::path(executableFolder + "../share/quizgame/").lexically_normal().string();
@@ -57,7 +60,7 @@ FilePlaces FilePlacesFor(const std::string& executableFolder, bool executableFol
 void ChooseEmbeddedLockFolder()
 {
     if (std::getenv("FIREBIRD_LOCK") || access("/tmp/firebird", W_OK | X_OK) == 0) return;
-    const std::string folder = OwnFolder(XdgFolder("XDG_DATA_HOME", ".local/share")) + "firebird-lock";
+    const std::string folder = OwnDataFolder() + "firebird-lock";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     setenv("FIREBIRD_LOCK", folder.c_str(), 1);

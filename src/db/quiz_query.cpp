@@ -14,7 +14,7 @@ void QuizQuery::ExecSql(Attachment& attachment, Transaction& transaction)
     Close();
     Stmt.Prepare(attachment, transaction, Text());
     Stmt.Execute(transaction);
-    Stmt.Free();
+    Stmt.CloseCursor();
 }
 
 void QuizQuery::Open(Attachment& attachment, Transaction& transaction)

@@ -67,7 +67,7 @@ int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, std::mt19937& random, Quest
             toDraw.Numbers.push_back(row[QaN]);
         }
         db.CloseSelect();
-        toDraw.BankSize = std::max(count, 0);
+        toDraw.BankSize = static_cast<int32_t>(toDraw.Numbers.size());
     }
 
     if (!db.TableExists("QUIZANS")) db.CreateQuizAnsTable();
