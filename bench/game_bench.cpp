@@ -5,11 +5,12 @@
 // game's first question, the work of a tick, where that work goes by kind of database
 // operation, and the players' peak memory.
 //
-//   game_bench [--games N] [--bank N] [--kill-at Q] [SIZES...]
+//   game_bench [--games N] [--bank N] [--kill-at Q] [--trace FOLDER] [SIZES...]
 //              (default: 1 game, 10 questions, sizes 2 8 16)
 //
 // --kill-at Q freezes the last player of each room when question Q of the first game appears
-// and kills it: the others give it up at a barrier and play on.
+// and kills it: the others give it up at a barrier and play on. --trace writes every player's
+// lines, with a line per tick (its moment, states, question, work), to FOLDER/roomS-playerN.txt.
 // Needs QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA, as printed by scripts/firebird-test-server.
 // Every player answers each question correctly, a fixed time after the question appears;
 // that delay is drawn per player from 100 to 900 ms (seeded, so runs are comparable).
@@ -135,6 +136,7 @@ double Percentile(const std::vector<double>& sorted, double fraction)
 struct RoomOptions {
     int Games = 1;
     int KillAt = 0;
+    std::string TraceFolder;  // every player's lines, one file per player, when set
 };
 
 // The k-th line (from 0) of a player starting with prefix.
@@ -171,6 +173,7 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
                                               std::to_string(delays[static_cast<size_t>(n - 1)]), "--wait-members",
                                               std::to_string(size), "--games", std::to_string(options.Games),
                                               "--tick-stats"};
+        if (!options.TraceFolder.empty()) arguments.push_back("--trace");
         const bool victim = options.KillAt > 0 && n == size;
         if (victim) arguments.insert(arguments.end(), {"--freeze-at", std::to_string(options.KillAt)});
         players.push_back(std::make_unique<PlayerProcess>(player, arguments, home + "stderr.txt"));
@@ -188,6 +191,17 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
         all, [&] { return std::none_of(all.begin(), all.end(), [](PlayerProcess* p) { return p->Running(); }); },
         std::chrono::seconds(240 * options.Games));
     for (PlayerProcess* p : all) p->ReadAvailable();
+    if (!options.TraceFolder.empty()) {
+        std::filesystem::create_directories(options.TraceFolder);
+        for (size_t n = 0; n < all.size(); ++n) {
+            const std::string path =
+                options.TraceFolder + "/room" + std::to_string(size) + "-player" + std::to_string(n + 1) + ".txt";
+            if (FILE* file = std::fopen(path.c_str(), "w")) {
+                for (const PlayerLine& line : all[n]->Lines()) std::fprintf(file, "%s\n", line.Text.c_str());
+                std::fclose(file);
+            }
+        }
+    }
 
     std::printf("\n%d players, %d game(s)%s (answer delays 100..900 ms, slowest %d ms)\n", size, options.Games,
                 options.KillAt > 0 ? (", the last killed at question " + std::to_string(options.KillAt)).c_str() : "",
@@ -316,6 +330,10 @@ int main(int argc, char** argv)
     int bank = 10;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
+        if (argument == "--trace" && i + 1 < argc) {
+            options.TraceFolder = argv[++i];
+            continue;
+        }
         const bool option = argument == "--games" || argument == "--bank" || argument == "--kill-at";
         const int value = std::atoi(option && i + 1 < argc ? argv[++i] : argv[i]);
         if (argument == "--games") options.Games = value;

@@ -155,8 +155,10 @@ uint32_t TickCountMs()
 void DelayMs(uint32_t n)
 {
     // Elapsed time is compared, not an end tick, so a counter wrapping during the wait cannot
-    // cut it short. Sleep in short steps rather than spin a core; the thread still blocks.
+    // cut it short. The thread sleeps for the time still to wait instead of spinning a core or
+    // waking every millisecond: a room of programs pausing together would otherwise keep the
+    // processors of a shared machine busy with wake-ups. It still blocks for the whole wait.
     const uint32_t start = TickCountMs();
-    while (static_cast<uint32_t>(TickCountMs() - start) <= n)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (uint32_t elapsed; (elapsed = static_cast<uint32_t>(TickCountMs() - start)) <= n;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(n - elapsed + 1));
 }

@@ -282,6 +282,11 @@ void TFormPlay::Starting()
 
 void TFormPlay::LoadQuestion()
 {
+    // Every program reads the answers on the same ticks of a question, the first reveal tick
+    // and every second one after it, whatever ticks its barriers took: a program whose reads
+    // fell on the other ticks would end the question a tick apart from the rest, and the
+    // room would split into groups that wait for one another at every barrier.
+    RefreshTick = 1;
     SetLabelB(QuestionLabel(QuestionNo));
     const TextList row = LoadQuestionRow(Db(), QuestionNo);
     CorrectButton = TextToInt(row[QaANN]);
@@ -387,9 +392,18 @@ bool TFormPlay::BarrierPassed(const std::vector<int32_t>& accepted, int32_t limi
     return true;
 }
 
+void TFormPlay::ReadRoomAtBarrier()
+{
+    // At a barrier the room is read on every tick: the members pass it on the first tick
+    // after the last of them has written its status, each a fraction of a tick apart,
+    // instead of up to two ticks apart as every second tick's read would leave them.
+    RefreshTick = 1;
+    RefreshMembers(1);
+}
+
 void TFormPlay::WaitShown()
 {
-    RefreshMembers(1);
+    ReadRoomAtBarrier();
     // A member that has passed this barrier already shows q + 3.
     const int32_t reveal = static_cast<int32_t>((QuestionText.size() + 1) / 2);
     if (BarrierPassed({3, QuestionNo + 3}, reveal + 6 + 10)) GameState = TGameState::Judge;
@@ -422,7 +436,7 @@ void TFormPlay::Judge()
 
 void TFormPlay::WaitJudged()
 {
-    RefreshMembers(1);
+    ReadRoomAtBarrier();
     // A member that has already loaded and shown the next question shows 3.
     std::vector<int32_t> accepted = {QuestionNo + 3};
     if (QuestionNo < 10) accepted.push_back(3);

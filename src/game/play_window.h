@@ -115,6 +115,8 @@ private:
     // Whether every member stands at one of the accepted statuses, counting members that
     // stopped (waited for longer than limit ticks) as gone.
     bool BarrierPassed(const std::vector<int32_t>& accepted, int32_t limit);
+    // RefreshMembers(1) that reads the room on this tick.
+    void ReadRoomAtBarrier();
 
     // DelayMs, with the time spent kept out of the tick's work.
     void Pause(uint32_t ms);

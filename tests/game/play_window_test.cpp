@@ -597,6 +597,38 @@ TEST_F(PlayWindow, BarriersAcceptMembersThatAlreadyMovedOn)
     EXPECT_EQ(FormPlay->QuestionNo, 2);
 }
 
+// The programs of a room pass a barrier on the first tick after the last status is written and
+// read each question's answers on the same ticks, so that none falls a tick behind the rest.
+TEST_F(PlayWindow, BarriersReadTheRoomOnEveryTickAndTheFirstRevealTickReadsTheAnswers)
+{
+    AddQuestions({{"abcdefgh"}, {"abcdefgh"}});
+    AddMember(1, 2, 1);
+    StartGame();
+    FormPlay->RefreshTick = 0;  // on the counter alone, the first reveal tick would not read
+    LoadNext();
+    AddAnswer(2, 1);
+    Click(Button(CorrectButton()));
+    EXPECT_EQ(TickUntil(TGameState::ShowAnswer, 1), 1);
+
+    ASSERT_GT(TickUntil(TGameState::WaitShown, 1), 0);  // bob has not shown the answer yet
+    for (int tick = 0; tick < 2; ++tick) {
+        FormPlay->RefreshTick = 0;  // a tick on which the counter alone would not read
+        SetMember(1, tick == 0 ? "OK=2" : "OK=3");
+        Tick();
+    }
+    EXPECT_EQ(FormPlay->GameState, TGameState::Judge);
+
+    ASSERT_GT(TickUntil(TGameState::WaitJudged, 1), 0);
+    SetMember(1, "OK=2");
+    Tick();
+    ASSERT_EQ(FormPlay->GameState, TGameState::WaitJudged);
+    FormPlay->RefreshTick = 0;
+    SetMember(1, "OK=4");
+    Tick();
+    EXPECT_EQ(FormPlay->GameState, TGameState::LoadQuestion);
+    EXPECT_EQ(FormPlay->QuestionNo, 2);
+}
+
 TEST_F(PlayWindow, AfterTheLastQuestionOnlyTheLastJudgementPassesAndAStoppedMemberIsGivenUp)
 {
     AddQuestions({{"ab"}});

@@ -33,6 +33,7 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -55,6 +56,7 @@ struct Options {
     bool Ready = true;
     size_t WaitMembers = 0;
     bool TickStats = false;
+    bool Trace = false;
     std::string ReconnectServer;
 };
 
@@ -96,7 +98,7 @@ bool Parse(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        const bool flag = name == "--no-ready" || name == "--tick-stats";
+        const bool flag = name == "--no-ready" || name == "--tick-stats" || name == "--trace";
         if (i + 1 >= argc && !flag) return false;
         if (name == "--dir") options.Dir = argv[++i];
         else if (name == "--games") options.Games = std::atoi(argv[++i]);
@@ -108,6 +110,7 @@ bool Parse(int argc, char** argv, Options& options)
         else if (name == "--no-ready") options.Ready = false;
         else if (name == "--wait-members") options.WaitMembers = static_cast<size_t>(std::atoi(argv[++i]));
         else if (name == "--tick-stats") options.TickStats = true;
+        else if (name == "--trace") options.Trace = true;
         else if (name == "--screenshot") options.Screenshot = argv[++i];
         else if (name == "--reconnect-server") options.ReconnectServer = argv[++i];
         else return false;
@@ -203,6 +206,15 @@ int main(int argc, char** argv)
             slowestState = static_cast<int>(lastState);
         tickWorkUs.push_back(FormPlay->LastTickWorkUs);
         tickStatements += FormPlay->LastTickStatements;
+        if (options.Trace) {
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            Say("tick at_us=" + std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) +
+                " from=" + std::to_string(static_cast<int>(lastState)) + " to=" + std::to_string(static_cast<int>(state)) +
+                " q=" + std::to_string(q) + " work_us=" + std::to_string(FormPlay->LastTickWorkUs) +
+                " statements=" + std::to_string(FormPlay->LastTickStatements) +
+                " answers=" + std::to_string(FormPlay->Controls.ListBox2->count()) +
+                " refresh=" + std::to_string(FormPlay->RefreshTick) + " members=" + std::to_string(FormPlay->Controls.ListBox1->count()));
+        }
         if (state == TGameState::Lobby && (lastState != TGameState::Lobby || FormPlay->MemberNo != lastMember)) {
             lastMember = FormPlay->MemberNo;
             Say("joined member=" + std::to_string(FormPlay->MemberNo));
