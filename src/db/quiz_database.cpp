@@ -178,19 +178,23 @@ bool QuizDatabase::TableExists(const std::string& name)
 
 // ---- the two cycles ----
 
-bool QuizDatabase::RunWrite(const TextList& lines, bool waitForLocks)
+bool QuizDatabase::RunWrite(const TextList& lines, bool waitForLocks) { return RunWrites({lines}, waitForLocks); }
+
+bool QuizDatabase::RunWrites(const std::vector<TextList>& statements, bool waitForLocks)
 {
     // A closed connection has no handle to start the transaction on.
     if (!Connected()) return false;
     DatabaseObjects& o = *Objects;
     bool committed = false;
-    ++Statements;
+    Statements += statements.size();
     try {
         if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
         o.IBTransaction1.Start(o.IBDatabase1, waitForLocks ? Transaction::Locks::Waiting : Transaction::Locks::Briefly);
-        o.IBQuery1.Close();
-        o.IBQuery1.SetLines(lines);
-        o.IBQuery1.ExecSql(o.IBDatabase1, o.IBTransaction1);
+        for (const TextList& lines : statements) {
+            o.IBQuery1.Close();
+            o.IBQuery1.SetLines(lines);
+            o.IBQuery1.ExecSql(o.IBDatabase1, o.IBTransaction1);
+        }
         o.IBTransaction1.Commit();
         committed = true;
     } catch (const DbError& error) {
@@ -335,14 +339,32 @@ bool QuizDatabase::UpdateFields(const std::string& table, int count, const TextL
     return RunWrite(lines);
 }
 
+namespace {
+
+TextList UpdateLines(const std::string& table, const std::string& setList, const std::string& condition)
+{
+    TextList lines = {"UPDATE " + table + " SET ", "   " + setList};
+    if (!condition.empty()) lines.push_back("   WHERE " + condition);
+    lines.push_back("   ;");
+    return lines;
+}
+
+}  // namespace
+
 bool QuizDatabase::UpdateText(const std::string& table, const std::string& setList, const std::string& condition)
 {
     const TimedOperation timed(*this, "UpdateText", table);
     if (!Connected()) return false;
-    TextList lines = {"UPDATE " + table + " SET ", "   " + setList};
-    if (!condition.empty()) lines.push_back("   WHERE " + condition);
-    lines.push_back("   ;");
-    return RunWrite(lines);
+    return RunWrite(UpdateLines(table, setList, condition));
+}
+
+bool QuizDatabase::UpdateTexts(const std::string& table, const std::vector<std::pair<std::string, std::string>>& updates)
+{
+    const TimedOperation timed(*this, "UpdateTexts", table);
+    if (!Connected() || updates.empty()) return false;
+    std::vector<TextList> statements;
+    for (const auto& [setList, condition] : updates) statements.push_back(UpdateLines(table, setList, condition));
+    return RunWrites(statements);
 }
 
 bool QuizDatabase::DeleteRows(const std::string& table, const std::string& condition)

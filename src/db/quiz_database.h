@@ -47,6 +47,9 @@ public:
     bool UpdateFields(const std::string& table, int count, const TextList& names, const TextList& values,
                       const std::string& condition);
     bool UpdateText(const std::string& table, const std::string& setList, const std::string& condition);
+    // The UpdateText statement for each pair of set list and condition, all in one transaction:
+    // either every one of them is committed, or none.
+    bool UpdateTexts(const std::string& table, const std::vector<std::pair<std::string, std::string>>& updates);
     bool DeleteRows(const std::string& table, const std::string& condition);
     // Closes the cursor and rolls back the transaction: the start of every read.
     void CloseQuery();
@@ -102,6 +105,8 @@ private:
     // One statement in a transaction of its own, committed at once. Without waitForLocks a
     // lock another program holds for over a second fails the statement.
     bool RunWrite(const TextList& lines, bool waitForLocks = true);
+    // Several statements in one transaction, committed once all have run.
+    bool RunWrites(const std::vector<TextList>& statements, bool waitForLocks = true);
     // Opens IBQuery1 on the lines; false when the statement fails (the error is absorbed).
     bool OpenRead(const TextList& lines);
     // Every caught error of the layer goes through here: a lost connection counts as closed

@@ -96,6 +96,13 @@ void TFormPlay::keyPressEvent(QKeyEvent* event)
 
 void TFormPlay::FormShow()
 {
+    ResetForRoom();
+    MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, Random, QuestionsToDraw);
+    ArmTimer();
+}
+
+void TFormPlay::ResetForRoom()
+{
     Timer1.stop();
     Leaving = false;
     GameState = TGameState::Lobby;
@@ -117,9 +124,6 @@ void TFormPlay::FormShow()
     TextList player(4);
     if (Db().SelectFirstRow("*", "PLAYER", "N=" + Decimal(AppSettings.PlayerNo), player) > 0)
         Controls.LabelA->setText(ToQt(player[1] + "(N:" + player[0] + ") Points:" + CutPoints(TextToFloat(player[3]))));
-
-    MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, Random, QuestionsToDraw);
-    ArmTimer();
 }
 
 void TFormPlay::FormClose()
@@ -177,9 +181,9 @@ void TFormPlay::Step()
     }
     if (Leaving) return;  // the lobby found a game running and closed the window
     if (GameState == TGameState::Restart) {
-        LeaveFinishedGame(Db(), MemberNo, AppSettings.PlayerNo);
-        MemberNo = 0;
-        FormShow();
+        // FinalResult has already left the finished game and joined the next room.
+        ResetForRoom();
+        ArmTimer();
         return;
     }
     ArmTimer();
@@ -358,6 +362,10 @@ void TFormPlay::KeepAnswer(bool listRead)
 void TFormPlay::ShowAnswer()
 {
     SetLabelB(QuestionLabel(QuestionNo) + Sjis("の答え：") + Decimal(CorrectButton));
+    // Of the two lists, this tick reads the answers: Judge decides on them, and an answer that
+    // came after the last read still counts. The room is read by the barrier's ticks that follow,
+    // once the others have shown the answer too.
+    RefreshTick = 1;
     RefreshAnswers();
     WriteStatus(Db(), MemberNo, 3);
     RefreshMembers(1);
@@ -476,7 +484,16 @@ void TFormPlay::FinalResult()
         if (winners > 0 && thisPlayerWon) AddPlayerPoints(Db(), AppSettings.PlayerNo, winners);
     }
     emit ResultShown();
-    Pause(GameTiming.FinalPauseMs);
+    // The result stays on screen for the whole pause. Meanwhile this program leaves the finished
+    // game and joins the next room, at a random moment of the pause's first half: a full room
+    // finishes together, and its leaves and joins sent at one instant would queue on the server
+    // for most of a second.
+    const auto started = std::chrono::steady_clock::now();
+    Pause(std::uniform_int_distribution<uint32_t>(0, GameTiming.FinalPauseMs / 2)(Random));
+    LeaveFinishedGame(Db(), MemberNo, AppSettings.PlayerNo);
+    MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, Random, QuestionsToDraw);
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    if (spent.count() < GameTiming.FinalPauseMs) Pause(GameTiming.FinalPauseMs - static_cast<uint32_t>(spent.count()));
     GameState = TGameState::Restart;
 }
 

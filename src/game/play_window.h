@@ -61,6 +61,7 @@ public:
     int64_t LastTickWorkUs = 0;
     uint64_t LastTickStatements = 0;
 
+    // Resets the window, shows the player, joins the room and arms the timer.
     void FormShow();
     void FormClose();
     void Timer1Timer();
@@ -120,6 +121,8 @@ private:
 
     // DelayMs, with the time spent kept out of the tick's work.
     void Pause(uint32_t ms);
+    // The window as a new room finds it: fields, labels, lists and buttons, and the player line.
+    void ResetForRoom();
     void SetLabelB(const std::string& text);
     void SetMemo(const std::string& text);
     void ArmTimer();

@@ -82,11 +82,15 @@ void DrawQuestions(QuizDatabase& db, std::mt19937& random, QuestionDraw& toDraw,
     std::uniform_int_distribution<int32_t> position(0, toDraw.BankSize - 1);
     std::uniform_int_distribution<int> button(1, 4);
     const size_t drawn = std::min(limit, numbers.size());
+    // One transaction for the part: a commit per question would cost the server a write to disk
+    // each. A part that fails keeps the last game's order for its questions, still an order.
+    std::vector<std::pair<std::string, std::string>> updates;
     for (size_t i = 0; i < drawn; ++i) {
         const int32_t r = position(random);
         const int a = button(random);
-        db.UpdateText("QUIZQA", "SN=" + Decimal(r) + "," + "ANN=" + Decimal(a), "N=" + numbers[i]);
+        updates.emplace_back("SN=" + Decimal(r) + "," + "ANN=" + Decimal(a), "N=" + numbers[i]);
     }
+    db.UpdateTexts("QUIZQA", updates);
     numbers.erase(numbers.begin(), numbers.begin() + static_cast<std::ptrdiff_t>(drawn));
 }
 
