@@ -4,7 +4,7 @@
 //
 //   quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS]
 //               [--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready]
-//               [--wait-members N] [--tick-stats] [--screenshot FILE]
+//               [--wait-members N] [--tick-stats] [--trace] [--screenshot FILE]
 //               [--reconnect-server PREFIX]
 //
 // DIR holds games.dat. TOKENS is one token per question, comma separated, reused for every
@@ -17,7 +17,9 @@
 // tick's work (pauses left out), the slowest tick and its state, the statements per tick;
 // then every tick's work in microseconds, a line per kind of database operation with its
 // count, total and slowest time ("timing count=.. total_us=.. max_us=.. kind=.."), and the
-// process's peak resident memory ("peak-rss-kb N"). --screenshot saves a picture of the play window to
+// process's peak resident memory ("peak-rss-kb N"). --trace prints a line per tick: its moment
+// on the steady clock, the states it ran and left, the question, its work and statements, and
+// the sizes of the two lists and the refresh counter. --screenshot saves a picture of the play window to
 // FILE while question 2 is open and this player has answered, for a look at the window.
 // When the play window stops for a lost connection it prints "stopped" with LabelB's text;
 // with --reconnect-server it then waits for the file DIR/reconnect, closes the play window,
@@ -172,7 +174,7 @@ int main(int argc, char** argv)
     Options options;
     if (!Parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: quiz_player --dir DIR [--games N] [--answers TOKENS] [--answer-delay-ms MS] "
-                             "[--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready] [--wait-members N] [--tick-stats] [--screenshot FILE]\n");
+                             "[--time-scale F] [--quit-at Q] [--freeze-at Q] [--no-ready] [--wait-members N] [--tick-stats] [--trace] [--screenshot FILE]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
