@@ -488,12 +488,12 @@ void TFormPlay::FinalResult()
     // game and joins the next room, at a random moment of the pause's first half: a full room
     // finishes together, and its leaves and joins sent at one instant would queue on the server
     // for most of a second.
-    const auto started = std::chrono::steady_clock::now();
+    const uint32_t started = TickCountMs();
     Pause(std::uniform_int_distribution<uint32_t>(0, GameTiming.FinalPauseMs / 2)(Random));
     LeaveFinishedGame(Db(), MemberNo, AppSettings.PlayerNo);
     MemberNo = JoinRoom(Db(), AppSettings.PlayerNo, Random, QuestionsToDraw);
-    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    if (spent.count() < GameTiming.FinalPauseMs) Pause(GameTiming.FinalPauseMs - static_cast<uint32_t>(spent.count()));
+    const uint32_t spent = TickCountMs() - started;
+    if (spent < GameTiming.FinalPauseMs) Pause(GameTiming.FinalPauseMs - spent);
     GameState = TGameState::Restart;
 }
 
