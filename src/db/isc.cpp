@@ -164,7 +164,9 @@ void Transaction::Start(Attachment& attachment, Locks locks)
         int TpbLength;
         const char* Tpb;
     } teb{attachment.Raw(), 0, nullptr};
+    static const char NeverTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency, isc_tpb_nowait};
     if (locks == Locks::Briefly) teb.TpbLength = sizeof BrieflyTpb, teb.Tpb = BrieflyTpb;
+    if (locks == Locks::Never) teb.TpbLength = sizeof NeverTpb, teb.Tpb = NeverTpb;
     Check({}, [&](ISC_STATUS* status) { isc_start_multiple(status, &Handle, 1, &teb); });
 }
 
@@ -180,6 +182,13 @@ void Transaction::Rollback()
 }
 
 Statement::~Statement() { Free(); }
+
+void ExecuteImmediate(Attachment& attachment, Transaction& transaction, const std::string& text)
+{
+    Check(text, [&](ISC_STATUS* status) {
+        isc_dsql_execute_immediate(status, attachment.Raw(), transaction.Raw(), 0, text.c_str(), SQL_DIALECT_V6, nullptr);
+    });
+}
 
 void Statement::Prepare(Attachment& attachment, Transaction& transaction, const std::string& text)
 {

@@ -178,9 +178,9 @@ bool QuizDatabase::TableExists(const std::string& name)
 
 // ---- the two cycles ----
 
-bool QuizDatabase::RunWrite(const TextList& lines, bool waitForLocks) { return RunWrites({lines}, waitForLocks); }
+bool QuizDatabase::RunWrite(const TextList& lines, LockWait wait) { return RunWrites({lines}, wait); }
 
-bool QuizDatabase::RunWrites(const std::vector<TextList>& statements, bool waitForLocks)
+bool QuizDatabase::RunWrites(const std::vector<TextList>& statements, LockWait wait)
 {
     // A closed connection has no handle to start the transaction on.
     if (!Connected()) return false;
@@ -189,7 +189,9 @@ bool QuizDatabase::RunWrites(const std::vector<TextList>& statements, bool waitF
     Statements += statements.size();
     try {
         if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
-        o.IBTransaction1.Start(o.IBDatabase1, waitForLocks ? Transaction::Locks::Waiting : Transaction::Locks::Briefly);
+        o.IBTransaction1.Start(o.IBDatabase1, wait == LockWait::UntilReleased ? Transaction::Locks::Waiting
+                                              : wait == LockWait::OneSecond   ? Transaction::Locks::Briefly
+                                                                              : Transaction::Locks::Never);
         for (const TextList& lines : statements) {
             o.IBQuery1.Close();
             o.IBQuery1.SetLines(lines);
@@ -268,7 +270,7 @@ bool QuizDatabase::DropTable(const std::string& name)
     // lets go of it, and every statement of the others on the table would queue behind the
     // drop meanwhile. After a second it fails instead and the table stays, as empty as the
     // drop found it.
-    return RunWrite({"DROP TABLE " + name + ";"}, false);
+    return RunWrite({"DROP TABLE " + name + ";"}, LockWait::OneSecond);
 }
 
 // ---- the four tables ----
@@ -315,12 +317,12 @@ bool QuizDatabase::InsertFields(const std::string& table, int count, const TextL
 }
 
 bool QuizDatabase::InsertText(const std::string& table, const std::string& fields, const std::string& values,
-                              bool waitForLocks)
+                              LockWait wait)
 {
     const TimedOperation timed(*this, "InsertText", table);
     if (!Connected()) return false;
     return RunWrite({"INSERT INTO " + table + " (", "   " + fields, "   ) ", "  VALUES (", "   " + values, "   );"},
-                    waitForLocks);
+                    wait);
 }
 
 bool QuizDatabase::UpdateFields(const std::string& table, int count, const TextList& names, const TextList& values,
@@ -367,12 +369,12 @@ bool QuizDatabase::UpdateTexts(const std::string& table, const std::vector<std::
     return RunWrites(statements);
 }
 
-bool QuizDatabase::DeleteRows(const std::string& table, const std::string& condition)
+bool QuizDatabase::DeleteRows(const std::string& table, const std::string& condition, LockWait wait)
 {
     const TimedOperation timed(*this, "DeleteRows", table);
     if (!Connected()) return false;
     const std::string where = condition.empty() ? std::string() : "WHERE " + condition + " ";
-    return RunWrite({"DELETE FROM " + table + " " + where + ";"});
+    return RunWrite({"DELETE FROM " + table + " " + where + ";"}, wait);
 }
 
 // ---- read helpers ----

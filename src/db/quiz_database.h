@@ -18,6 +18,10 @@ using TextList = std::vector<std::string>;
 
 struct DatabaseObjects;
 
+// How long a write waits for rows or a table that another program's open transaction holds:
+// until that transaction ends, for at most a second, or not at all (the write fails at once).
+enum class LockWait { UntilReleased, OneSecond, Never };
+
 class QuizDatabase {
 public:
     // path gives the database path (server prefix, folder and file name) from the owner's
@@ -41,16 +45,15 @@ public:
     bool CreateQuizAnsTable();
 
     bool InsertFields(const std::string& table, int count, const TextList& names, const TextList& values);
-    // Without waitForLocks, a lock another program holds for over a second fails the insert.
     bool InsertText(const std::string& table, const std::string& fields, const std::string& values,
-                    bool waitForLocks = true);
+                    LockWait wait = LockWait::UntilReleased);
     bool UpdateFields(const std::string& table, int count, const TextList& names, const TextList& values,
                       const std::string& condition);
     bool UpdateText(const std::string& table, const std::string& setList, const std::string& condition);
     // The UpdateText statement for each pair of set list and condition, all in one transaction:
     // either every one of them is committed, or none.
     bool UpdateTexts(const std::string& table, const std::vector<std::pair<std::string, std::string>>& updates);
-    bool DeleteRows(const std::string& table, const std::string& condition);
+    bool DeleteRows(const std::string& table, const std::string& condition, LockWait wait = LockWait::UntilReleased);
     // Closes the cursor and rolls back the transaction: the start of every read.
     void CloseQuery();
     int CountRows(const std::string& table, const std::string& condition);
@@ -102,11 +105,10 @@ private:
     friend DatabaseObjects& ObjectsOf(QuizDatabase& db);
     friend class TimedOperation;
 
-    // One statement in a transaction of its own, committed at once. Without waitForLocks a
-    // lock another program holds for over a second fails the statement.
-    bool RunWrite(const TextList& lines, bool waitForLocks = true);
+    // One statement in a transaction of its own, committed at once.
+    bool RunWrite(const TextList& lines, LockWait wait = LockWait::UntilReleased);
     // Several statements in one transaction, committed once all have run.
-    bool RunWrites(const std::vector<TextList>& statements, bool waitForLocks = true);
+    bool RunWrites(const std::vector<TextList>& statements, LockWait wait = LockWait::UntilReleased);
     // Opens IBQuery1 on the lines; false when the statement fails (the error is absorbed).
     bool OpenRead(const TextList& lines);
     // Every caught error of the layer goes through here: a lost connection counts as closed

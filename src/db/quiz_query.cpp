@@ -12,9 +12,7 @@ std::string QuizQuery::Text() const
 void QuizQuery::ExecSql(Attachment& attachment, Transaction& transaction)
 {
     Close();
-    Stmt.Prepare(attachment, transaction, Text());
-    Stmt.Execute(transaction);
-    Stmt.CloseCursor();
+    ExecuteImmediate(attachment, transaction, Text());
 }
 
 void QuizQuery::Open(Attachment& attachment, Transaction& transaction)

@@ -31,7 +31,7 @@ int32_t InsertMemberRow(QuizDatabase& db, int32_t playerNo, std::mt19937& random
         std::string max;
         db.SelectMax("QUIZMEM", "N", "", max);
         const int32_t n = TextToInt(max) + (attempt == 0 ? 1 : step(random));
-        if (db.InsertText("QUIZMEM", "N,MN,OK,GP", Decimal(n) + "," + Decimal(playerNo) + ",0,0", false)) return n;
+        if (db.InsertText("QUIZMEM", "N,MN,OK,GP", Decimal(n) + "," + Decimal(playerNo) + ",0,0", LockWait::OneSecond)) return n;
     }
     return 0;
 }
@@ -108,7 +108,11 @@ bool InsertAnswer(QuizDatabase& db, int32_t playerNo, int button)
 
 TextList LoadQuestionRow(QuizDatabase& db, int32_t q)
 {
-    db.DeleteRows("QUIZANS", "");
+    // Every program of the room empties the answers as it loads the question, most of them
+    // within moments of one another. Rows another program is deleting are on their way out:
+    // waiting for its commit would only end in a conflict, after holding up this tick and
+    // releasing every waiting program in the same instant.
+    db.DeleteRows("QUIZANS", "", LockWait::Never);
     TextList row(QaColumnCount);
     db.OpenSelect("*", "QUIZQA", "", "SN,N");
     db.FetchFirst(row);

@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -370,6 +373,39 @@ TEST_F(RoomProtocol, LeavingRemovesOwnRowAndDropsTablesNobodyUses)
     ASSERT_TRUE(Db.DeleteRows("QUIZANS", ""));
     LeaveRoom(Db, 0);
     EXPECT_FALSE(Db.TableExists("QUIZANS"));
+}
+
+TEST_F(RoomProtocol, QuestionLoadDoesNotWaitForAnswersAnotherProgramIsDeleting)
+{
+    AddQuestions(2);
+    ASSERT_TRUE(Db.CreateQuizAnsTable());
+    AddAnswer(1, 2);
+    AddAnswer(2, 3);
+    // Another program deletes the answers in a transaction it keeps open: its read of a
+    // procedure that deletes them stays open until its next statement.
+    ASSERT_TRUE(Db.ExecSqlLines({"CREATE PROCEDURE TAKE_ANSWERS RETURNS (TAKEN INTEGER) AS", "BEGIN",
+                                 "  DELETE FROM QUIZANS;", "  TAKEN = ROW_COUNT;", "  SUSPEND;", "END"}));
+    QuizDatabase other{GameDatabasePath};
+    other.ConnectDatabase();
+    std::string taken;
+    ASSERT_EQ(other.SelectFirstValue("TAKEN", "TAKE_ANSWERS", "", taken), 1);
+    ASSERT_EQ(taken, "2");
+    std::atomic<bool> otherDone = false;
+    std::thread otherCarriesOn([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        other.CountRows("QUIZANS", "");  // ends its transaction, here with a roll-back
+        otherDone = true;
+    });
+
+    const TextList row = LoadQuestionRow(Db, 2);
+    const bool loadedFirst = !otherDone;
+    otherCarriesOn.join();
+    EXPECT_TRUE(loadedFirst);
+    EXPECT_EQ(row[QaN], "2");
+    EXPECT_EQ(row[QaSN], "102");
+    // The rows were left to the program deleting them; its roll-back keeps them.
+    EXPECT_EQ(Db.CountRows("QUIZANS", ""), 2);
+    other.DisconnectDatabase();
 }
 
 TEST_F(RoomProtocol, ThirdOfAPointIsStoredWithFifteenDigits)
