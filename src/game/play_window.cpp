@@ -11,8 +11,10 @@
 
 #include <QKeyEvent>
 #include <QShowEvent>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 TFormPlay* FormPlay = nullptr;
 TGameTiming GameTiming;
@@ -61,6 +63,10 @@ TFormPlay::TFormPlay(QWidget* parent)
     Controls.Label2->setPalette(blue);
 
     Timer1.setSingleShot(true);
+    // A coarse timer is moved by up to a twentieth of its interval onto round moments of the
+    // system clock, and so the timers of every program on one machine, or on machines whose
+    // clocks agree, would drift onto the same moments and send their statements together.
+    Timer1.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, [this] { RunGuarded(&TFormPlay::Timer1Timer); });
     connect(Controls.Button1, &QPushButton::clicked, this, [this] { RunGuarded(&TFormPlay::Button1Click); });
     connect(Controls.Button2, &QPushButton::clicked, this, [this] { RunGuarded(&TFormPlay::Button2Click); });
@@ -134,7 +140,21 @@ void TFormPlay::FormClose()
     MemberNo = 0;
 }
 
-void TFormPlay::ArmTimer() { Timer1.start(GameTiming.TickMs); }
+void TFormPlay::ArmTimer()
+{
+    int64_t waitMs = GameTiming.TickMs;
+    if (TickStarted) {
+        // The next tick is due one interval after this one began, its pauses aside: the work of
+        // a tick does not push the later ones back. Otherwise the programs whose statements the
+        // server answered together would all tick again together, and a room would gather into
+        // one ever larger burst of statements. A tick that ran over its interval comes at once.
+        const auto workUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                                   *TickStarted).count() -
+                            PausedUs;
+        waitMs = std::max<int64_t>(0, waitMs - workUs / 1000);
+    }
+    Timer1.start(static_cast<int>(waitMs) + std::exchange(TickShiftMs, 0));
+}
 
 void TFormPlay::RunGuarded(void (TFormPlay::*handler)())
 {
@@ -156,7 +176,9 @@ void TFormPlay::Timer1Timer()
     const auto started = std::chrono::steady_clock::now();
     const uint64_t statements = Db().StatementsSent();
     PausedUs = 0;
+    TickStarted = started;
     Step();
+    TickStarted.reset();
     LastTickStatements = Db().StatementsSent() - statements;
     LastTickWorkUs =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count() -
@@ -200,8 +222,9 @@ void TFormPlay::RefreshMembers(int mode)
 {
     if (++RefreshTick < 2) return;
     RefreshTick = 0;
-    Controls.ListBox1->clear();
-    if (!Db().TableExists("QUIZMEM")) return;
+    // Without the room's table the read fails and the list is left empty, as it would be after
+    // a test of the table names; the room is read on nearly every tick, and that test would
+    // cost as much as the read itself.
     SetItems(Controls.ListBox1, ReadMemberItems(Db(), mode == 0 ? MemberListMode::Lobby : MemberListMode::Game));
 }
 
@@ -209,7 +232,6 @@ void TFormPlay::RefreshAnswers()
 {
     if (++RefreshTick < 2) return;
     RefreshTick = 0;
-    Controls.ListBox2->clear();
     SetItems(Controls.ListBox2, ReadAnswerItems(Db()));
 }
 
@@ -250,6 +272,11 @@ void TFormPlay::Lobby()
     if (allReady) {
         GameState = TGameState::Starting;
         Countdown = 10;
+        // Programs that waited in the lobby together tick at nearly the same moments, and the
+        // server gets the whole room's statements in one burst on every tick. A random shift
+        // of this program's ticks, once per game, spreads them over more of each tick, still
+        // leaving every status written before the others' next read.
+        TickShiftMs = std::uniform_int_distribution<int>(0, GameTiming.TickMs * 2 / 5)(Random);
     }
 }
 
@@ -543,8 +570,12 @@ std::vector<std::string> TFormPlay::ItemsOf(const QListWidget* list)
     return items;
 }
 
+// A list that already shows these items is left as it is: rebuilding it lays out and paints
+// every item again, and a full room reads its lists on nearly every tick.
 void TFormPlay::SetItems(QListWidget* list, const std::vector<std::string>& items)
 {
+    if (ItemsOf(list) == items) return;
+    list->clear();
     for (const std::string& text : items) {
         auto* item = new QListWidgetItem(ToQt(text), list);
         item->setData(Qt::UserRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));

@@ -13,7 +13,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -216,7 +218,7 @@ TEST_F(PlayWindow, PlayerLineShowsNameNumberAndPointsCutToTwoDecimals)
     EXPECT_EQ(FromQt(Controls().LabelA->text()), "alice");
 }
 
-TEST_F(PlayWindow, FirstRefreshOnlyCountsAndTheNextReadsTheMembers)
+TEST_F(PlayWindow, FirstRefreshOnlyCountsTheNextReadsTheMembersAndAnUnchangedListStaysAsItIs)
 {
     AddQuestions({{"q"}});
     AddMember(1, 2, 0);  // bob came first and draws the order
@@ -229,6 +231,14 @@ TEST_F(PlayWindow, FirstRefreshOnlyCountsAndTheNextReadsTheMembers)
     const std::string joined = " " + std::string("\x81\x7C");
     EXPECT_EQ(FormPlay->MemberItems(), (std::vector<std::string>{"bob" + joined, "alice" + joined}));
     EXPECT_EQ(FromQt(Controls().ListBox1->item(1)->text()), "alice" + joined);
+
+    // The next read finds the same rows: the items shown are left as they are.
+    const QListWidgetItem* bob = Controls().ListBox1->item(0);
+    Tick(2);
+    EXPECT_EQ(Controls().ListBox1->item(0), bob);
+    SetMember(1, "OK=1");
+    Tick(2);
+    EXPECT_EQ(FormPlay->MemberItems(), (std::vector<std::string>{"bob \x81\x9B", "alice" + joined}));
 }
 
 TEST_F(PlayWindow, ListItemsKeepBytesThatHaveNoCharacter)
@@ -618,6 +628,34 @@ TEST_F(PlayWindow, BarriersReadTheRoomOnEveryTickAndTheFirstRevealTickReadsTheAn
     Tick();
     EXPECT_EQ(FormPlay->GameState, TGameState::LoadQuestion);
     EXPECT_EQ(FormPlay->QuestionNo, 2);
+}
+
+TEST_F(PlayWindow, ASlowTickDoesNotPushTheNextOneBack)
+{
+    AddQuestions({{"ab"}});
+    StartGame();
+    ASSERT_GT(TickUntil(TGameState::ShowAnswer), 0);
+    // Another program holds this program's row until a second has passed, so the status
+    // written on the next tick waits that long.
+    ASSERT_TRUE(Db().ExecSqlLines({"CREATE PROCEDURE HOLD_MEMBERS RETURNS (HELD INTEGER) AS", "BEGIN",
+                                   "  EXECUTE STATEMENT 'UPDATE QUIZMEM SET GP = GP';", "  HELD = 1;", "  SUSPEND;",
+                                   "END"}));
+    QuizDatabase other{GameDatabasePath};
+    other.ConnectDatabase();
+    std::string held;
+    ASSERT_EQ(other.SelectFirstValue("HELD", "HOLD_MEMBERS", "", held), 1);
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        other.CountRows("QUIZMEM", "");  // ends its transaction
+    });
+    Tick();
+    release.join();
+    ASSERT_EQ(FormPlay->GameState, TGameState::WaitShown);
+    ASSERT_GE(FormPlay->LastTickWorkUs, 900 * 1000);
+    // The next tick is due one interval after this one began, not after it ended.
+    ASSERT_TRUE(FormPlay->Timer1.isActive());
+    EXPECT_LE(FormPlay->Timer1.remainingTime(), GameTiming.TickMs - 900);
+    other.DisconnectDatabase();
 }
 
 TEST_F(PlayWindow, AfterTheLastQuestionOnlyTheLastJudgementPassesAndAStoppedMemberIsGivenUp)
