@@ -281,7 +281,7 @@ int main(int argc, char** argv)
         if (!options.ReconnectServer.empty() && FormPlay->isVisible() && access((options.Dir + "/reconnect").c_str(), F_OK) == 0)
             FormPlay->Controls.Button6->click();
     });
-    stopWatch.start(20);
+    stopWatch.start(100);
 
     QTimer::singleShot(0, Form1, [&] {
         Say(std::string("start connected=") + (Form1->Database().Connected() ? "1" : "0"));
