@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <utility>
 
 TFormPlay* FormPlay = nullptr;
 TGameTiming GameTiming;
@@ -64,8 +63,8 @@ TFormPlay::TFormPlay(QWidget* parent)
 
     Timer1.setSingleShot(true);
     // A coarse timer is moved by up to a twentieth of its interval onto round moments of the
-    // system clock, and so the timers of every program on one machine, or on machines whose
-    // clocks agree, would drift onto the same moments and send their statements together.
+    // machine's clock, so the programs running on one machine would drift onto the same
+    // moments and send their statements together.
     Timer1.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, [this] { RunGuarded(&TFormPlay::Timer1Timer); });
     connect(Controls.Button1, &QPushButton::clicked, this, [this] { RunGuarded(&TFormPlay::Button1Click); });
@@ -153,7 +152,7 @@ void TFormPlay::ArmTimer()
                             PausedUs;
         waitMs = std::max<int64_t>(0, waitMs - workUs / 1000);
     }
-    Timer1.start(static_cast<int>(waitMs) + std::exchange(TickShiftMs, 0));
+    Timer1.start(static_cast<int>(waitMs));
 }
 
 void TFormPlay::RunGuarded(void (TFormPlay::*handler)())
@@ -272,11 +271,6 @@ void TFormPlay::Lobby()
     if (allReady) {
         GameState = TGameState::Starting;
         Countdown = 10;
-        // Programs that waited in the lobby together tick at nearly the same moments, and the
-        // server gets the whole room's statements in one burst on every tick. A random shift
-        // of this program's ticks, once per game, spreads them over more of each tick, still
-        // leaving every status written before the others' next read.
-        TickShiftMs = std::uniform_int_distribution<int>(0, GameTiming.TickMs * 2 / 5)(Random);
     }
 }
 

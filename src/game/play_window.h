@@ -136,7 +136,6 @@ private:
     int AnsweredButton = 0;      // this player's answer to the current question, 0 for none
     int AnswerRewrites = 0;      // answers written again for the current question
     int64_t PausedUs = 0;        // pauses of the current tick
-    int TickShiftMs = 0;         // added once to the wait for the next tick
     std::optional<std::chrono::steady_clock::time_point> TickStarted;  // while a tick runs
     // Members that stopped during this game, by name, with the status they stopped at.
     std::map<std::string, std::string> GoneMembers;
