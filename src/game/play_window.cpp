@@ -176,7 +176,13 @@ void TFormPlay::Timer1Timer()
     const uint64_t statements = Db().StatementsSent();
     PausedUs = 0;
     TickStarted = started;
-    Step();
+    try {
+        Step();
+    } catch (...) {
+        // A lost connection ends the tick here; a later arming of the timer is not part of it.
+        TickStarted.reset();
+        throw;
+    }
     TickStarted.reset();
     LastTickStatements = Db().StatementsSent() - statements;
     LastTickWorkUs =
