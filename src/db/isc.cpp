@@ -154,9 +154,9 @@ Transaction::~Transaction()
     isc_rollback_transaction(status, &Handle);
 }
 
-void Transaction::Start(Attachment& attachment, Locks locks)
+void Transaction::Start(Attachment& attachment, LockWait wait)
 {
-    static const char BrieflyTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency, isc_tpb_wait,
+    static const char OneSecondTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency, isc_tpb_wait,
                                       isc_tpb_lock_timeout, 1, 1};
     // One transaction existence block: the attachment and its parameter block.
     struct {
@@ -165,8 +165,8 @@ void Transaction::Start(Attachment& attachment, Locks locks)
         const char* Tpb;
     } teb{attachment.Raw(), 0, nullptr};
     static const char NeverTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency, isc_tpb_nowait};
-    if (locks == Locks::Briefly) teb.TpbLength = sizeof BrieflyTpb, teb.Tpb = BrieflyTpb;
-    if (locks == Locks::Never) teb.TpbLength = sizeof NeverTpb, teb.Tpb = NeverTpb;
+    if (wait == LockWait::OneSecond) teb.TpbLength = sizeof OneSecondTpb, teb.Tpb = OneSecondTpb;
+    if (wait == LockWait::Never) teb.TpbLength = sizeof NeverTpb, teb.Tpb = NeverTpb;
     Check({}, [&](ISC_STATUS* status) { isc_start_multiple(status, &Handle, 1, &teb); });
 }
 

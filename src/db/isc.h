@@ -2,6 +2,8 @@
 // database layer. Nothing outside src/db/ sees these.
 #pragma once
 
+#include "db/lock_wait.h"
+
 #include <ibase.h>
 
 #include <cstdint>
@@ -67,11 +69,9 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    // Waiting: an empty parameter block, the server's defaults (concurrency, write, wait).
-    // Briefly: the same, but a lock another program holds for over a second fails the statement.
-    // Never: the same, but such a lock fails the statement at once.
-    enum class Locks { Waiting, Briefly, Never };
-    void Start(Attachment& attachment, Locks locks = Locks::Waiting);
+    // UntilReleased: an empty parameter block, the server's defaults (concurrency, write, wait).
+    // OneSecond and Never: the same, with a lock timeout of one second, or with no wait.
+    void Start(Attachment& attachment, LockWait wait = LockWait::UntilReleased);
     void Commit();
     void Rollback();
     void Forget() { Handle = 0; }

@@ -189,9 +189,7 @@ bool QuizDatabase::RunWrites(const std::vector<TextList>& statements, LockWait w
     Statements += statements.size();
     try {
         if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
-        o.IBTransaction1.Start(o.IBDatabase1, wait == LockWait::UntilReleased ? Transaction::Locks::Waiting
-                                              : wait == LockWait::OneSecond   ? Transaction::Locks::Briefly
-                                                                              : Transaction::Locks::Never);
+        o.IBTransaction1.Start(o.IBDatabase1, wait);
         for (const TextList& lines : statements) {
             o.IBQuery1.Close();
             o.IBQuery1.SetLines(lines);

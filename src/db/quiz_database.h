@@ -6,6 +6,8 @@
 // and from then on the connection counts as closed and every operation fails quietly.
 #pragma once
 
+#include "db/lock_wait.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -17,10 +19,6 @@
 using TextList = std::vector<std::string>;
 
 struct DatabaseObjects;
-
-// How long a write waits for rows or a table that another program's open transaction holds:
-// until that transaction ends, for at most a second, or not at all (the write fails at once).
-enum class LockWait { UntilReleased, OneSecond, Never };
 
 class QuizDatabase {
 public:

@@ -139,20 +139,9 @@ void TFormPlay::FormClose()
     MemberNo = 0;
 }
 
-void TFormPlay::ArmTimer()
+void TFormPlay::ArmTimer(int64_t workUs)
 {
-    int64_t waitMs = GameTiming.TickMs;
-    if (TickStarted) {
-        // The next tick is due one interval after this one began, its pauses aside: the work of
-        // a tick does not push the later ones back. Otherwise the programs whose statements the
-        // server answered together would all tick again together, and a room would gather into
-        // one ever larger burst of statements. A tick that ran over its interval comes at once.
-        const auto workUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
-                                                                                   *TickStarted).count() -
-                            PausedUs;
-        waitMs = std::max<int64_t>(0, waitMs - workUs / 1000);
-    }
-    Timer1.start(static_cast<int>(waitMs));
+    Timer1.start(static_cast<int>(std::max<int64_t>(0, GameTiming.TickMs - workUs / 1000)));
 }
 
 void TFormPlay::RunGuarded(void (TFormPlay::*handler)())
@@ -175,22 +164,19 @@ void TFormPlay::Timer1Timer()
     const auto started = std::chrono::steady_clock::now();
     const uint64_t statements = Db().StatementsSent();
     PausedUs = 0;
-    TickStarted = started;
-    try {
-        Step();
-    } catch (...) {
-        // A lost connection ends the tick here; a later arming of the timer is not part of it.
-        TickStarted.reset();
-        throw;
-    }
-    TickStarted.reset();
+    const bool goOn = Step();
     LastTickStatements = Db().StatementsSent() - statements;
     LastTickWorkUs =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count() -
         PausedUs;
+    // The next tick is due one interval after this one began, its pauses aside: the work of a
+    // tick does not push the later ones back. Otherwise the programs whose statements the server
+    // answered together would all tick again together, and a room would gather into one ever
+    // larger burst of statements. A tick that ran over its interval comes at once.
+    if (goOn) ArmTimer(LastTickWorkUs);
 }
 
-void TFormPlay::Step()
+bool TFormPlay::Step()
 {
     switch (GameState) {
     case TGameState::Lobby: Lobby(); break;
@@ -204,16 +190,12 @@ void TFormPlay::Step()
     case TGameState::WaitJudged: WaitJudged(); break;
     case TGameState::FinalResult: FinalResult(); break;
     case TGameState::Restart: break;
-    case TGameState::ConnectionLost: return;
+    case TGameState::ConnectionLost: return false;
     }
-    if (Leaving) return;  // the lobby found a game running and closed the window
-    if (GameState == TGameState::Restart) {
-        // FinalResult has already left the finished game and joined the next room.
-        ResetForRoom();
-        ArmTimer();
-        return;
-    }
-    ArmTimer();
+    if (Leaving) return false;  // the lobby found a game running and closed the window
+    // FinalResult has already left the finished game and joined the next room.
+    if (GameState == TGameState::Restart) ResetForRoom();
+    return true;
 }
 
 void TFormPlay::Pause(uint32_t ms)

@@ -7,10 +7,8 @@
 
 #include <QDialog>
 #include <QTimer>
-#include <chrono>
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -96,8 +94,9 @@ private:
     void RunGuarded(void (TFormPlay::*handler)());
     // The connection broke: no further question, result or point; LabelB says so.
     void StopForLostConnection();
-    // The step of the current state and what follows it (re-arming, or the next room).
-    void Step();
+    // The step of the current state, and the reset for the next room after a finished game;
+    // false when the loop stops here (lost connection, window closing).
+    bool Step();
     void Lobby();
     void Starting();
     void LoadQuestion();
@@ -127,7 +126,8 @@ private:
     void ResetForRoom();
     void SetLabelB(const std::string& text);
     void SetMemo(const std::string& text);
-    void ArmTimer();
+    // Starts the wait for the next tick: one interval, less the work of the tick that arms it.
+    void ArmTimer(int64_t workUs = 0);
     static std::vector<std::string> ItemsOf(const QListWidget* list);
     static void SetItems(QListWidget* list, const std::vector<std::string>& items);
 
@@ -136,7 +136,6 @@ private:
     int AnsweredButton = 0;      // this player's answer to the current question, 0 for none
     int AnswerRewrites = 0;      // answers written again for the current question
     int64_t PausedUs = 0;        // pauses of the current tick
-    std::optional<std::chrono::steady_clock::time_point> TickStarted;  // while a tick runs
     // Members that stopped during this game, by name, with the status they stopped at.
     std::map<std::string, std::string> GoneMembers;
     // The question order this program draws for the next game: a part on every lobby tick,
