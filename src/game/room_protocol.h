@@ -3,14 +3,12 @@
 // of the database layer; nothing here waits or shows anything.
 #pragma once
 
+#include "db/question_row.h"
 #include "db/quiz_database.h"
 
 #include <cstdint>
 #include <random>
 #include <string>
-
-// Column positions of a QUIZQA row read with "*".
-enum QuestionColumn { QaN, QaSN, QaQ1, QaQ2, QaQ3, QaQ4, QaANS, QaAN1, QaAN2, QaAN3, QaANN, QaColumnCount };
 
 // Joins the room, creating it when there is none, and prepares the answer table. Returns the
 // member number of the row this program inserted, or 0 when it has none (no row has N = 0).
