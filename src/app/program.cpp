@@ -50,7 +50,7 @@ void CreateWindows()
     Form2 = new TForm2(Form1);
     Form3 = new TForm3(Form1);
     Form5 = new TForm5(Form1);
-    FormPlay = new TFormPlay(Form1);
+    FormPlay = new TFormPlay(Form1->Database(), Form1);
 }
 
 void DestroyWindows()

@@ -9,13 +9,6 @@
 
 namespace {
 
-const char* const FirstDelimiter = " \"[";
-const char* const SecondDelimiter = "]\" ";
-const char* const PointsDelimiter = "]\" GP:";
-const char* const AnswerNameDelimiter = " '";
-
-std::string AnswerNumberDelimiter() { return "\"" + Sjis("："); }
-
 std::string Decimal(int64_t value) { return std::to_string(value); }
 
 // Inserts this program's member row under MAX(N) + 1. Another program may take the same number
@@ -167,71 +160,50 @@ void LeaveRoom(QuizDatabase& db, int32_t memberNo)
     if (!db.TableExists("QUIZMEM") && db.CountRows("QUIZANS", "") == 0) db.DropTable("QUIZANS");
 }
 
-TextList ReadMemberItems(QuizDatabase& db, MemberListMode mode)
+std::vector<RoomMember> ReadMembers(QuizDatabase& db, MemberListMode mode)
 {
-    TextList items;
+    std::vector<RoomMember> members;
     const bool game = mode == MemberListMode::Game;
     const int count = db.OpenSelect(game ? "PLAYER.PNAME,QUIZMEM.OK,QUIZMEM.GP" : "PLAYER.PNAME,QUIZMEM.OK",
                                     "QUIZMEM,PLAYER", "QUIZMEM.MN=PLAYER.N", "QUIZMEM.N");
     TextList row(3);
     for (int i = 0; i < count; ++i) {
         db.FetchRow(i, row);
-        if (game) {
-            items.push_back(row[0] + FirstDelimiter + row[1] + PointsDelimiter + row[2]);
-        } else {
-            const std::string mark = row[1] == "0" ? MarkJoined() : row[1] == "1" ? MarkReady() : MarkPlaying();
-            items.push_back(row[0] + " " + mark);
-        }
+        RoomMember& member = members.emplace_back();
+        member.Name = row[0];
+        if (!row[1].empty()) member.Status = TextToInt(row[1]);
+        if (game) member.Points = TextToInt(row[2]);
     }
     db.CloseSelect();
-    return items;
+    return members;
 }
 
-TextList ReadAnswerItems(QuizDatabase& db)
+std::vector<RoomAnswer> ReadAnswers(QuizDatabase& db)
 {
-    TextList items;
+    std::vector<RoomAnswer> answers;
     const int count = db.OpenSelect("PLAYER.PNAME,QUIZANS.MN,QUIZANS.AN", "QUIZANS,PLAYER", "QUIZANS.MN=PLAYER.N", "");
     TextList row(3);
     for (int i = 0; i < count; ++i) {
         db.FetchRow(i, row);
-        items.push_back(row[0] + AnswerNameDelimiter + row[1] + AnswerNumberDelimiter() + row[2]);
+        answers.push_back({row[0], TextToInt(row[1]), TextToInt(row[2])});
     }
     db.CloseSelect();
-    return items;
+    return answers;
 }
 
-std::string MemberMark(const std::string& item) { return item.size() < 2 ? item : item.substr(item.size() - 2); }
-
-bool MemberStatus(const std::string& item, std::string& status)
+std::string MemberMark(const std::optional<int32_t>& status)
 {
-    const size_t first = item.find(FirstDelimiter);
-    const size_t second = item.find(SecondDelimiter);
-    if (first == std::string::npos || second == std::string::npos) return false;
-    const size_t start = first + 3;
-    status = second > start ? item.substr(start, second - start) : std::string();
-    return true;
+    return status == 0 ? MarkJoined() : status == 1 ? MarkReady() : MarkPlaying();
 }
 
-bool MemberPoints(const std::string& item, int32_t& points)
+std::string MemberItemText(const RoomMember& member, MemberListMode mode)
 {
-    const size_t at = item.find(PointsDelimiter);
-    if (at == std::string::npos) return false;
-    points = TextToInt(item.substr(at + 6));
-    return true;
+    if (mode == MemberListMode::Lobby) return member.Name + " " + MemberMark(member.Status);
+    return member.Name + " \"[" + (member.Status ? Decimal(*member.Status) : std::string()) + "]\" GP:" +
+           Decimal(member.Points);
 }
 
-std::string MemberName(const std::string& item) { return item.substr(0, item.find(FirstDelimiter)); }
-
-AnswerItem ParseAnswerItem(const std::string& item)
+std::string AnswerItemText(const RoomAnswer& answer)
 {
-    AnswerItem answer;
-    const size_t nameEnd = item.find(AnswerNameDelimiter);
-    answer.Name = item.substr(0, nameEnd);
-    const std::string numberDelimiter = AnswerNumberDelimiter();
-    const size_t numberAt = item.find(numberDelimiter);
-    if (nameEnd == std::string::npos || numberAt == std::string::npos) return answer;
-    const size_t mnStart = nameEnd + 2;
-    answer.Mn = numberAt > mnStart ? TextToInt(item.substr(mnStart, numberAt - mnStart)) : 0;
-    answer.An = TextToInt(item.substr(numberAt + numberDelimiter.size(), 10));
-    return answer;
+    return answer.Name + " '" + Decimal(answer.Mn) + "\"" + Sjis("：") + Decimal(answer.An);
 }

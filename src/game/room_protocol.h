@@ -7,8 +7,10 @@
 #include "db/quiz_database.h"
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 // Joins the room, creating it when there is none, and prepares the answer table. Returns the
 // member number of the row this program inserted, or 0 when it has none (no row has N = 0).
@@ -56,28 +58,34 @@ void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo, int32_t playerNo);
 // empty, and then the answer table when it is empty too.
 void LeaveRoom(QuizDatabase& db, int32_t memberNo);
 
-// The texts of the two lists of the play window, and their parsing.
+// The rows of the two lists a player sees: the room's members in member-number order, and the
+// answers to the question being played in the order the database returns them. Only players
+// with a PLAYER row are listed.
 enum class MemberListMode { Lobby = 0, Game = 1 };
-TextList ReadMemberItems(QuizDatabase& db, MemberListMode mode);
-TextList ReadAnswerItems(QuizDatabase& db);
-
-// The last two bytes of a lobby item: "－", "○" or "×".
-std::string MemberMark(const std::string& item);
-// The status text of a game item, or false when a delimiter is missing.
-bool MemberStatus(const std::string& item, std::string& status);
-// The game points of a game item, or false when the delimiter is missing.
-bool MemberPoints(const std::string& item, int32_t& points);
-// The name of a game item (the whole item when the delimiter is missing).
-std::string MemberName(const std::string& item);
-
-struct AnswerItem {
+struct RoomMember {
+    std::string Name;
+    std::optional<int32_t> Status;  // OK; none when NULL
+    int32_t Points = 0;             // GP; read in the game only
+    bool operator==(const RoomMember&) const = default;
+};
+struct RoomAnswer {
     std::string Name;
     int32_t Mn = 0;
     int32_t An = 0;
+    bool operator==(const RoomAnswer&) const = default;
 };
-AnswerItem ParseAnswerItem(const std::string& item);
+// The reads fail to an empty list (no room, no connection).
+std::vector<RoomMember> ReadMembers(QuizDatabase& db, MemberListMode mode);
+std::vector<RoomAnswer> ReadAnswers(QuizDatabase& db);
 
-// The CP932 marks of the lobby list.
+// The lines the lists show (CP932). In the lobby: the name, a blank and a mark; in the game:
+// the name, then ' "[' status ']" GP:' points. An answer: the name, " '", the player number,
+// '"：' and the button.
+std::string MemberItemText(const RoomMember& member, MemberListMode mode);
+std::string AnswerItemText(const RoomAnswer& answer);
+
+// The lobby mark of a status: "－" joined (0), "○" ready (1), "×" anything else, NULL included.
+std::string MemberMark(const std::optional<int32_t>& status);
 std::string MarkJoined();
 std::string MarkReady();
 std::string MarkPlaying();

@@ -1,5 +1,5 @@
-// The room statements on a real (embedded) database: the texts of the member and answer
-// lists byte for byte and their parsing, joining (numbers, creation, shuffling, the races
+// The room statements on a real (embedded) database: the member and answer lists and their
+// texts byte for byte, joining (numbers, creation, shuffling, the races
 // with another program) and leaving.
 #include "app/sjis_text.h"
 #include "game/room_protocol.h"
@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -30,7 +31,7 @@ std::string GameItem(const std::string& name, const std::string& ok, const std::
     return name + "\x20\x22\x5B" + ok + "\x5D\x22\x20\x47\x50\x3A" + gp;
 }
 
-std::string AnswerItemText(const std::string& name, const std::string& mn, const std::string& an)
+std::string AnswerText(const std::string& name, const std::string& mn, const std::string& an)
 {
     return name + "\x20\x27" + mn + "\x22\x81\x46" + an;
 }
@@ -88,112 +89,42 @@ protected:
     std::mt19937 Random{7};
 };
 
-// ---- the list texts ----
+// ---- the lists ----
 
-TEST_F(RoomProtocol, LobbyItemsCarryNameBlankAndMarkInMemberOrder)
+TEST_F(RoomProtocol, MembersComeInMemberOrderWithTheirLobbyAndGameTexts)
 {
     ASSERT_TRUE(Db.CreateQuizMemTable());
     AddMember(3, 1, "NULL");
-    AddMember(1, 2, "0");
-    AddMember(4, 3, "7");
-    AddMember(2, 1, "1");
+    AddMember(1, 2, "0", 5);
+    AddMember(4, 3, "13", 10);
+    AddMember(2, 1, "1", 2);
     AddMember(5, 9, "1");  // no PLAYER row: not listed
 
-    EXPECT_EQ(ReadMemberItems(Db, MemberListMode::Lobby),
-              (TextList{Taro + " " + Joined, "alice " + Ready, "alice " + Playing, Brackets + " " + Playing}));
+    const std::vector<RoomMember> lobby = ReadMembers(Db, MemberListMode::Lobby);
+    EXPECT_EQ(lobby, (std::vector<RoomMember>{{Taro, 0, 0}, {"alice", 1, 0}, {"alice", std::nullopt, 0}, {Brackets, 13, 0}}));
+    const std::vector<RoomMember> game = ReadMembers(Db, MemberListMode::Game);
+    EXPECT_EQ(game, (std::vector<RoomMember>{{Taro, 0, 5}, {"alice", 1, 2}, {"alice", std::nullopt, 0}, {Brackets, 13, 10}}));
+
+    // The texts byte for byte; a NULL status shows as nothing and counts as playing.
+    TextList lobbyTexts, gameTexts;
+    for (const RoomMember& member : lobby) lobbyTexts.push_back(MemberItemText(member, MemberListMode::Lobby));
+    for (const RoomMember& member : game) gameTexts.push_back(MemberItemText(member, MemberListMode::Game));
+    EXPECT_EQ(lobbyTexts, (TextList{Taro + " " + Joined, "alice " + Ready, "alice " + Playing, Brackets + " " + Playing}));
+    EXPECT_EQ(gameTexts, (TextList{GameItem(Taro, "0", "5"), GameItem("alice", "1", "2"), GameItem("alice", "", "0"),
+                                   GameItem(Brackets, "13", "10")}));
 }
 
-TEST_F(RoomProtocol, GameItemsCarryStatusAndPointsBetweenTheDelimiters)
-{
-    ASSERT_TRUE(Db.CreateQuizMemTable());
-    AddMember(1, 1, "3", 2);
-    AddMember(2, 3, "13", 10);
-    AddMember(3, 2, "NULL", 0);
-
-    const TextList items = ReadMemberItems(Db, MemberListMode::Game);
-    ASSERT_EQ(items, (TextList{GameItem("alice", "3", "2"), GameItem(Brackets, "13", "10"), GameItem(Taro, "", "0")}));
-
-    std::string status;
-    int32_t points = -1;
-    ASSERT_TRUE(MemberStatus(items[1], status));
-    EXPECT_EQ(status, "13");
-    ASSERT_TRUE(MemberPoints(items[1], points));
-    EXPECT_EQ(points, 10);
-    EXPECT_EQ(MemberName(items[1]), Brackets);
-    // A NULL status reads as the empty text, which is no status value at all.
-    ASSERT_TRUE(MemberStatus(items[2], status));
-    EXPECT_EQ(status, "");
-}
-
-TEST_F(RoomProtocol, AnswerItemsCarryNameNumberAndButtonOfPlayersOnly)
+TEST_F(RoomProtocol, AnswersCarryNameNumberAndButtonOfPlayersOnly)
 {
     ASSERT_TRUE(Db.CreateQuizAnsTable());
     AddAnswer(2, 3);
     AddAnswer(9, 1);  // no PLAYER row: can never win
     AddAnswer(3, 4);
 
-    const TextList items = ReadAnswerItems(Db);
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_NE(std::find(items.begin(), items.end(), AnswerItemText(Taro, "2", "3")), items.end());
-    EXPECT_NE(std::find(items.begin(), items.end(), AnswerItemText(Brackets, "3", "4")), items.end());
-
-    for (const std::string& item : items) {
-        const AnswerItem answer = ParseAnswerItem(item);
-        EXPECT_EQ(answer.Name, answer.Mn == 2 ? Taro : Brackets);
-        EXPECT_EQ(answer.An, answer.Mn == 2 ? 3 : 4);
-    }
-}
-
-// ---- parsing items back ----
-
-TEST_F(RoomProtocol, GameItemsWithoutADelimiterHaveNoStatusOrPoints)
-{
-    std::string status = "unchanged";
-    int32_t points = -1;
-    EXPECT_FALSE(MemberStatus("alice 3]\" GP:1", status));     // no first delimiter
-    EXPECT_FALSE(MemberStatus("alice \"[3 GP:1", status));     // no second delimiter
-    EXPECT_FALSE(MemberStatus("alice \"[3]\"GP:1", status));   // nor without its blank
-    EXPECT_FALSE(MemberStatus(GameItem("", "", "").substr(3), status));
-    EXPECT_EQ(status, "unchanged");
-    EXPECT_FALSE(MemberPoints("alice \"[3]\" 1", points));
-    EXPECT_EQ(points, -1);
-    EXPECT_EQ(MemberName("alice 3"), "alice 3");
-
-    // The first occurrence of each delimiter counts; the points are the whole rest.
-    ASSERT_TRUE(MemberStatus("a \"[4]\" GP:2]\" GP:5", status));
-    EXPECT_EQ(status, "4");
-    ASSERT_TRUE(MemberPoints("a \"[4]\" GP:2]\" GP:5", points));
-    EXPECT_EQ(points, 0);  // "2]\" GP:5" is no number
-    ASSERT_TRUE(MemberPoints(GameItem("a", "4", ""), points));
-    EXPECT_EQ(points, 0);
-}
-
-TEST_F(RoomProtocol, AnswerItemsParseBackEvenWhenMalformed)
-{
-    const AnswerItem full = ParseAnswerItem(AnswerItemText(Brackets, "12", "3"));
-    EXPECT_EQ(full.Name, Brackets);
-    EXPECT_EQ(full.Mn, 12);
-    EXPECT_EQ(full.An, 3);
-
-    // AN is read from at most ten bytes after the colon.
-    EXPECT_EQ(ParseAnswerItem(AnswerItemText("b", "1", "12345678901")).An, 1234567890);
-
-    const AnswerItem noName = ParseAnswerItem("bob 2\"\x81\x46" "3");
-    EXPECT_EQ(noName.Name, "bob 2\"\x81\x46" "3");
-    EXPECT_EQ(noName.Mn, 0);
-    EXPECT_EQ(noName.An, 0);
-
-    const AnswerItem noColon = ParseAnswerItem("bob '2:3");
-    EXPECT_EQ(noColon.Name, "bob");
-    EXPECT_EQ(noColon.Mn, 0);
-    EXPECT_EQ(noColon.An, 0);
-
-    const AnswerItem emptyNumber = ParseAnswerItem(AnswerItemText("bob", "", "2"));
-    EXPECT_EQ(emptyNumber.Mn, 0);
-    EXPECT_EQ(emptyNumber.An, 2);
-
-    EXPECT_EQ(MemberMark("x"), "x");
-    EXPECT_EQ(MemberMark(Taro + " " + Ready), Ready);
+    std::vector<RoomAnswer> answers = ReadAnswers(Db);
+    std::sort(answers.begin(), answers.end(), [](const RoomAnswer& a, const RoomAnswer& b) { return a.Mn < b.Mn; });
+    ASSERT_EQ(answers, (std::vector<RoomAnswer>{{Taro, 2, 3}, {Brackets, 3, 4}}));
+    EXPECT_EQ(AnswerItemText(answers[1]), AnswerText(Brackets, "3", "4"));
 }
 
 // ---- joining ----

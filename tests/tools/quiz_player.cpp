@@ -19,7 +19,7 @@
 // count, total and slowest time ("timing count=.. total_us=.. max_us=.. kind=.."), and the
 // process's peak resident memory ("peak-rss-kb N"). --trace prints a line per tick: its moment
 // on the steady clock, the states it ran and left, the question, its work and statements, and
-// the sizes of the two lists and the refresh counter. --screenshot saves a picture of the play window to
+// the sizes of the two lists. --screenshot saves a picture of the play window to
 // FILE while question 2 is open and this player has answered, for a look at the window.
 // When the play window stops for a lost connection it prints "stopped" with LabelB's text;
 // with --reconnect-server it then waits for the file DIR/reconnect, closes the play window,
@@ -33,6 +33,8 @@
 #include "game/play_window.h"
 #include "player/settings_window.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -160,11 +162,10 @@ std::string TickSamplesLine(const std::vector<int64_t>& workUs)
     return line;
 }
 
-QPushButton* AnswerButton(int k)
+// A button of a window, found by its name, pressed as a user would.
+void Press(QWidget* window, const QString& name)
 {
-    auto& c = FormPlay->Controls;
-    QPushButton* buttons[] = {c.Button1, c.Button2, c.Button3, c.Button4};
-    return buttons[k - 1];
+    if (auto* button = window->findChild<QPushButton*>(name)) button->click();
 }
 
 }  // namespace
@@ -199,10 +200,13 @@ int main(int argc, char** argv)
     int slowestState = 0;
     bool screenshotTaken = false;
 
+    const GameLoop& game = FormPlay->Game();
     // Runs after every tick of the play window, when the loop has taken its step.
-    QObject::connect(&FormPlay->Timer1, &QTimer::timeout, FormPlay, [&] {
-        const TGameState state = FormPlay->GameState;
-        const int q = FormPlay->QuestionNo;
+    QObject::connect(FormPlay, &TFormPlay::TickDone, FormPlay, [&] {
+        const GameProgress& progress = game.Progress();
+        const GameView& view = game.View();
+        const TGameState state = progress.GameState;
+        const int q = progress.QuestionNo;
         // The tick just run carried out the step of the state the previous tick left.
         if (tickWorkUs.empty() || FormPlay->LastTickWorkUs > *std::max_element(tickWorkUs.begin(), tickWorkUs.end()))
             slowestState = static_cast<int>(lastState);
@@ -214,46 +218,45 @@ int main(int argc, char** argv)
                 " from=" + std::to_string(static_cast<int>(lastState)) + " to=" + std::to_string(static_cast<int>(state)) +
                 " q=" + std::to_string(q) + " work_us=" + std::to_string(FormPlay->LastTickWorkUs) +
                 " statements=" + std::to_string(FormPlay->LastTickStatements) +
-                " answers=" + std::to_string(FormPlay->Controls.ListBox2->count()) +
-                " refresh=" + std::to_string(FormPlay->RefreshTick) + " members=" + std::to_string(FormPlay->Controls.ListBox1->count()));
+                " answers=" + std::to_string(view.Answers.size()) + " members=" + std::to_string(view.Members.size()));
         }
-        if (state == TGameState::Lobby && (lastState != TGameState::Lobby || FormPlay->MemberNo != lastMember)) {
-            lastMember = FormPlay->MemberNo;
-            Say("joined member=" + std::to_string(FormPlay->MemberNo));
+        if (state == TGameState::Lobby && (lastState != TGameState::Lobby || progress.MemberNo != lastMember)) {
+            lastMember = progress.MemberNo;
+            Say("joined member=" + std::to_string(progress.MemberNo));
         }
         // Ready is pressed whenever the button is offered, as a user would, once the lobby
         // lists enough members; without a row of its own the program has nothing to mark.
-        if (state == TGameState::Lobby && options.Ready && FormPlay->MemberNo != 0 &&
-            FormPlay->MemberItems().size() >= options.WaitMembers && FormPlay->Controls.Button5->isEnabled()) {
-            FormPlay->Controls.Button5->click();
-            Say("ready member=" + std::to_string(FormPlay->MemberNo));
+        if (state == TGameState::Lobby && options.Ready && progress.MemberNo != 0 &&
+            view.Members.size() >= options.WaitMembers && view.ReadyEnabled) {
+            Press(FormPlay, "Button5");
+            Say("ready member=" + std::to_string(progress.MemberNo));
         }
         if (state == TGameState::RevealQuestion && lastState == TGameState::LoadQuestion) {
-            Say("question " + std::to_string(q) + " correct=" + std::to_string(FormPlay->CorrectButton) +
-                " text=" + Utf8(FormPlay->QuestionText));
+            Say("question " + std::to_string(q) + " correct=" + std::to_string(progress.CorrectButton) +
+                " text=" + Utf8(progress.QuestionText));
             if (q == options.FreezeAt) {
                 Say("frozen");
                 for (;;) pause();
             }
             if (q == options.QuitAt) {
                 Say("quit");
-                QTimer::singleShot(0, FormPlay->Controls.Button6, &QPushButton::click);
+                QTimer::singleShot(0, FormPlay, [] { Press(FormPlay, "Button6"); });
             }
         }
         if ((state == TGameState::RevealQuestion || state == TGameState::AnswerTime) && answeredQuestion != q) {
-            const int button = ChosenButton(options, q, FormPlay->CorrectButton);
+            const int button = ChosenButton(options, q, progress.CorrectButton);
             answeredQuestion = q;
             if (button != 0) {
-                QTimer::singleShot(options.AnswerDelayMs, FormPlay, [button, q] {
-                    if (FormPlay->QuestionNo != q || !AnswerButton(button)->isEnabled()) return;
-                    AnswerButton(button)->click();
+                QTimer::singleShot(options.AnswerDelayMs, FormPlay, [&game, button, q] {
+                    if (game.Progress().QuestionNo != q || !game.View().AnswersEnabled) return;
+                    Press(FormPlay, "Button" + QString::number(button));
                     Say("answered " + std::to_string(q) + " button=" + std::to_string(button));
                 });
             }
         }
         if (!options.Screenshot.empty() && q == 2 && !screenshotTaken &&
             (state == TGameState::RevealQuestion || state == TGameState::AnswerTime) &&
-            !FormPlay->Controls.Button1->isEnabled()) {
+            !view.AnswersEnabled) {
             screenshotTaken = true;
             FormPlay->grab().save(QString::fromLocal8Bit(options.Screenshot.c_str()));
             Say("screenshot " + options.Screenshot);
@@ -263,9 +266,9 @@ int main(int argc, char** argv)
     QObject::connect(FormPlay, &TFormPlay::ResultShown, FormPlay, [&] {
         ++gamesSeen;
         answeredQuestion = 0;
-        Say("result game=" + std::to_string(gamesSeen) + " label=" + FormPlay->Controls.LabelB->text().toStdString() +
-            " winners=" + FormPlay->Controls.Memo1->toPlainText().toStdString());
-        if (gamesSeen >= options.Games) QTimer::singleShot(0, FormPlay->Controls.Button6, &QPushButton::click);
+        Say("result game=" + std::to_string(gamesSeen) + " label=" + Utf8(game.View().Progress) +
+            " winners=" + Utf8(game.View().Question));
+        if (gamesSeen >= options.Games) QTimer::singleShot(0, FormPlay, [] { Press(FormPlay, "Button6"); });
     });
 
     // A stop for a lost connection may come from a tick or from a button, so it is watched
@@ -273,29 +276,29 @@ int main(int argc, char** argv)
     bool stopped = false;
     QTimer stopWatch;
     QObject::connect(&stopWatch, &QTimer::timeout, FormPlay, [&] {
-        if (FormPlay->GameState != TGameState::ConnectionLost) return;
+        if (game.Progress().GameState != TGameState::ConnectionLost) return;
         if (!stopped) {
             stopped = true;
-            Say("stopped label=" + FormPlay->Controls.LabelB->text().toStdString());
+            Say("stopped label=" + Utf8(game.View().Progress));
         }
         if (!options.ReconnectServer.empty() && FormPlay->isVisible() && access((options.Dir + "/reconnect").c_str(), F_OK) == 0)
-            FormPlay->Controls.Button6->click();
+            Press(FormPlay, "Button6");
     });
     stopWatch.start(100);
 
     QTimer::singleShot(0, Form1, [&] {
         Say(std::string("start connected=") + (Form1->Database().Connected() ? "1" : "0"));
-        Form1->Controls.ButtonG->click();
+        Press(Form1, "ButtonG");
         if (stopped && !options.ReconnectServer.empty()) {
             // The settings window is modal: fill it and press OK once it runs.
             QTimer::singleShot(0, Form2, [&] {
-                Form2->Controls.Edit1->setText(QString::fromStdString(options.ReconnectServer));
-                Form2->Controls.Button1->click();
+                Form2->findChild<QLineEdit*>("Edit1")->setText(QString::fromStdString(options.ReconnectServer));
+                Press(Form2, "Button1");
             });
-            Form1->Controls.Button1->click();
+            Press(Form1, "Button1");
             Say(std::string("reconnected connected=") + (Form1->Database().Connected() ? "1" : "0"));
             options.WaitMembers = 1;
-            Form1->Controls.ButtonG->click();
+            Press(Form1, "ButtonG");
         }
         Say("closed");
         Form1->close();
