@@ -570,12 +570,16 @@ TEST_F(GameLoopTest, StoppedMemberIsGivenUpAfterTheLimitAndWaitedForAgainOnceItM
     ASSERT_GT(TickUntil(TGameState::LoadQuestion, 4), 0);
     EXPECT_EQ(Progress().QuestionNo, 3);
 
-    // He moves again (he judged question 1): from now on he is waited for.
+    // He moves again (he judged question 1): from now on he is waited for, and so is his answer.
     SetMember(1, "OK=4");
     ASSERT_GT(TickUntil(TGameState::WaitShown), 0);
     EXPECT_EQ(TickUntil(TGameState::Judge, 8), -1);
     SetMember(1, "OK=3");
     EXPECT_GT(TickUntil(TGameState::Judge, 2), 0);
+    SetMember(1, "OK=6");
+    ASSERT_GT(TickUntil(TGameState::RevealQuestion, 3), 0);
+    Loop.Answer(1);
+    EXPECT_EQ(TickUntil(TGameState::ShowAnswer, 3), -1);
 }
 
 TEST_F(GameLoopTest, AfterTheLastQuestionOnlyTheLastJudgementPassesAndAStoppedMemberIsGivenUp)
