@@ -33,6 +33,8 @@
 #include "game/play_window.h"
 #include "player/settings_window.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -285,17 +287,17 @@ int main(int argc, char** argv)
 
     QTimer::singleShot(0, Form1, [&] {
         Say(std::string("start connected=") + (Form1->Database().Connected() ? "1" : "0"));
-        Form1->Controls.ButtonG->click();
+        Form1->findChild<QPushButton*>("ButtonG")->click();
         if (stopped && !options.ReconnectServer.empty()) {
             // The settings window is modal: fill it and press OK once it runs.
             QTimer::singleShot(0, Form2, [&] {
-                Form2->Controls.Edit1->setText(QString::fromStdString(options.ReconnectServer));
-                Form2->Controls.Button1->click();
+                Form2->findChild<QLineEdit*>("Edit1")->setText(QString::fromStdString(options.ReconnectServer));
+                Form2->findChild<QPushButton*>("Button1")->click();
             });
-            Form1->Controls.Button1->click();
+            Form1->findChild<QPushButton*>("Button1")->click();
             Say(std::string("reconnected connected=") + (Form1->Database().Connected() ? "1" : "0"));
             options.WaitMembers = 1;
-            Form1->Controls.ButtonG->click();
+            Form1->findChild<QPushButton*>("ButtonG")->click();
         }
         Say("closed");
         Form1->close();
