@@ -3,21 +3,23 @@
 // connection of its own that it opens and closes again.
 #pragma once
 
-#include "ui_settings_window.h"
-
 #include <QDialog>
+#include <memory>
 #include <string>
 
 class QLineEdit;
 class QuizDatabase;
 
+namespace Ui {
+class TForm2;
+}
+
 class TForm2 : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TForm2(QWidget* parent = nullptr);
-
-    Ui::TForm2 Controls;
+    explicit TForm2(QuizDatabase& db, QWidget* parent = nullptr);
+    ~TForm2() override;
 
     // Fills the boxes from AppSettings.
     void FormShow();
@@ -39,6 +41,9 @@ private:
     // another program registered the same name with a smaller number meanwhile, signs in to
     // that row instead; false when its password differs.
     bool Register(QuizDatabase& db, const std::string& name, const std::string& password);
+
+    std::unique_ptr<Ui::TForm2> Controls;
+    QuizDatabase& Db;
 };
 
 extern TForm2* Form2;
