@@ -58,8 +58,8 @@ void TForm4::Button4Click()
     if (!number) return;
     ClearQaBoxes(boxes);
 
-    // N, SN, Q1 to Q4, ANS, AN1 to AN3, ANN; a missing row leaves them all empty.
-    TextList row(11);
+    // A whole row, ANN included; a missing row leaves it all empty.
+    TextList row(QaColumnCount);
     Db.OpenSelect("*", "QUIZQA", "N=" + std::to_string(*number), "");
     Db.FetchFirst(row);
     Db.CloseSelect();
@@ -72,7 +72,7 @@ void TForm4::Button1Click()
     const auto values = QaValuesOrRefuse(this, FindQaBoxes(this));
     if (!values) return;
     // Every column but ANN is written, N with the value it already has.
-    if (Db.UpdateFields("QUIZQA", 10, QaColumnNames(), *values, "N=" + values->front()))
+    if (Db.UpdateFields("QUIZQA", QaEditedColumns, QaColumnNames(), *values, "N=" + values->front()))
         ShowMessage(this, Sjis("編集登録OK"));
     else
         ShowMessage(this, Sjis("編集登録失敗"));

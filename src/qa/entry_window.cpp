@@ -69,7 +69,7 @@ void TForm3::Button1Click()
     if (TrimBlanks(EditText(Controls->Edit1)).empty()) Edit1DblClick();
     const auto values = QaValuesOrRefuse(this, FindQaBoxes(this));
     if (!values) return;
-    if (Db.InsertFields("QUIZQA", 10, QaColumnNames(), *values))
+    if (Db.InsertFields("QUIZQA", QaEditedColumns, QaColumnNames(), *values))
         ShowMessage(this, Sjis("登録OK"));
     else
         ShowMessage(this, Sjis("登録失敗"));

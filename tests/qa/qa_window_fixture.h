@@ -38,7 +38,7 @@ protected:
     // QUIZQA row n as 11 texts (NULL as empty text), or nothing when there is no such row.
     static TextList Row(int n)
     {
-        TextList row(11);
+        TextList row(QaColumnCount);
         if (Db().SelectFirstRow("*", "QUIZQA", "N=" + std::to_string(n), row) < 0) return {};
         return row;
     }
