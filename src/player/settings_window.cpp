@@ -6,6 +6,7 @@
 #include "app/unitv.h"
 #include "app/window_style.h"
 #include "db/quiz_database.h"
+#include "db/value_text.h"
 #include "ui_settings_window.h"
 
 #include <QColor>
@@ -96,55 +97,58 @@ void TForm2::Button1Click()
     Db.ConnectDatabase();
     if (!Db.TableExists("PLAYER")) Db.CreatePlayerTable();
 
-    const bool signedIn = Db.ValueExists("PLAYER", "PNAME", "", name) ? SignIn(Db, name, password)
-                                                                       : Register(Db, name, password);
-    if (!signedIn) {
+    switch (Db.ValueExists("PLAYER", "PNAME", "", name) ? SignIn(name, password) : Register(name, password)) {
+    case Outcome::WrongPassword:
         Db.DisconnectDatabase();
         Refuse(Controls->Edit5, Sjis("パスワードが登録されているものと異なります"));
         return;
+    case Outcome::Registered:
+        ShowMessage(this, Sjis("名前が登録出来ました。"));
+        break;
+    case Outcome::RegistrationFailed:
+        ShowMessage(this, Sjis("名前の登録が出来ませんでした。設定を確認して再度行ってみて下さい"));
+        break;
+    case Outcome::SignedIn:
+        break;
     }
     Db.DisconnectDatabase();
     close();
 }
 
-bool TForm2::SignIn(QuizDatabase& db, const std::string& name, const std::string& password)
+TForm2::Outcome TForm2::SignIn(const std::string& name, const std::string& password)
 {
-    const std::string condition = "PNAME='" + name + "'";
+    const std::string condition = "PNAME=" + SqlQuoted(name);
     std::string stored;
-    db.SelectFirstValue("PASWD", "PLAYER", condition, stored);
-    if (password != stored) return false;
+    Db.SelectFirstValue("PASWD", "PLAYER", condition, stored);
+    if (password != stored) return Outcome::WrongPassword;
 
     std::string number;
-    db.SelectFirstValue("N", "PLAYER", condition, number);
+    Db.SelectFirstValue("N", "PLAYER", condition, number);
     AppSettings.PlayerNo = TextToInt(number);
     AppSettings.PlayerName = name;
     AppSettings.PlayerPassword = password;
-    return true;
+    return Outcome::SignedIn;
 }
 
-bool TForm2::Register(QuizDatabase& db, const std::string& name, const std::string& password)
+TForm2::Outcome TForm2::Register(const std::string& name, const std::string& password)
 {
     std::string max;
-    db.SelectMax("PLAYER", "N", "", max);
+    Db.SelectMax("PLAYER", "N", "", max);
     // Wide enough that the number after the largest N cannot overflow; the column then refuses it.
     const int64_t n = int64_t{TextToInt(max)} + 1;
-    const std::string values = std::to_string(n) + "," + "'" + name + "'," + "'" + password + "'," + "0";
-    if (!db.InsertText("PLAYER", "N,PNAME,PASWD,POINTS", values)) {
-        ShowMessage(this, Sjis("名前の登録が出来ませんでした。設定を確認して再度行ってみて下さい"));
-        return true;
-    }
+    const std::string values = std::to_string(n) + "," + SqlQuoted(name) + "," + SqlQuoted(password) + ",0";
+    if (!Db.InsertText("PLAYER", "N,PNAME,PASWD,POINTS", values)) return Outcome::RegistrationFailed;
     // Another program may have registered the same name at the same moment. The row with the
     // smaller number stands: this program removes its own and signs in to that one.
     std::string earlier;
-    if (db.SelectFirstValue("N", "PLAYER", "PNAME='" + name + "' AND N<" + std::to_string(n), earlier) == 1) {
-        db.DeleteRows("PLAYER", "N=" + std::to_string(n));
-        return SignIn(db, name, password);
+    if (Db.SelectFirstValue("N", "PLAYER", "PNAME=" + SqlQuoted(name) + " AND N<" + std::to_string(n), earlier) == 1) {
+        Db.DeleteRows("PLAYER", "N=" + std::to_string(n));
+        return SignIn(name, password);
     }
-    ShowMessage(this, Sjis("名前が登録出来ました。"));
     AppSettings.PlayerNo = static_cast<int32_t>(n);
     AppSettings.PlayerName = name;
     AppSettings.PlayerPassword = password;
-    return true;
+    return Outcome::Registered;
 }
 
 void TForm2::Button2Click() { close(); }

@@ -309,9 +309,9 @@ TEST_P(Registration, TheLaterOfTwoRacingInsertsFailsOnTheUniqueNumber)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
     AddPlayer("1", "'Alpha'", "'alpha123'", "0");
-    AppSettings.PlayerNo = 0;
-    AppSettings.PlayerName.clear();
-    AppSettings.PlayerPassword.clear();
+    AppSettings.PlayerNo = 9;
+    AppSettings.PlayerName = "Old";
+    AppSettings.PlayerPassword = "oldpass1";
 
     // The rival's row is not committed yet, so this program still reads 1 as the maximum.
     RivalRegistration rival("2,'Rival','rival123',0");
@@ -322,7 +322,7 @@ TEST_P(Registration, TheLaterOfTwoRacingInsertsFailsOnTheUniqueNumber)
 
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{RegistrationFailed});
     EXPECT_FALSE(Form2->isVisible());
-    ExpectPlayerFields(0, "", "");
+    ExpectPlayerFields(9, "Old", "oldpass1");
     EXPECT_EQ(Players(), (std::vector<TextList>{{"1", "Alpha", "alpha123", "0"}, {"2", "Rival", "rival123", "0"}}));
 
     // Trying again takes the next number.
@@ -419,38 +419,41 @@ TEST_F(SettingsWindowDatabase, QuotesNeverReachTheDatabase)
     EXPECT_FALSE(Db.TableExists("PLAYER")) << "the window did not even open the database";
 }
 
-TEST_F(SettingsWindowDatabase, WrongServerEndsInTheFailureMessageQuickly)
+// A failed insert: the message, then the window closes with its connection, and the player
+// fields keep what they held; the new server stays.
+TEST_F(SettingsWindowDatabase, FailedRegistrationClosesAndKeepsThePlayer)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
-    AppSettings.PlayerNo = 0;
-    AppSettings.PlayerName.clear();
-    AppSettings.PlayerPassword.clear();
+    struct Case {
+        const char* Why;
+        const char* Server;       // typed over the one shown, when set
+        const char* TakenNumber;  // a row already there, when set
+    };
+    const Case cases[] = {
+        {"nothing listens on port 1", "127.0.0.1/1:", nullptr},
+        {"the number after the largest INTEGER is refused, not wrapped", nullptr, "2147483647"},
+    };
+    const std::string server = AppSettings.ServerName;
     const std::string folder = AppSettings.DataFolder;
-
-    Form2->show();
-    Retype(Box("Edit1"), "127.0.0.1/1:");  // nothing listens on port 1
-    QElapsedTimer clock;
-    clock.start();
-    Submit("Alice", "pass1234");
-    EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{RegistrationFailed});
-    EXPECT_FALSE(Form2->isVisible());
-    EXPECT_FALSE(Form1->Database().Connected());
-    EXPECT_EQ(AppSettings.ServerName, "127.0.0.1/1:");
-    EXPECT_EQ(AppSettings.DataFolder, folder);
-    ExpectPlayerFields(0, "", "");
-    EXPECT_TRUE(Players().empty());
-}
-
-TEST_F(SettingsWindowDatabase, NumberAfterTheLargestIntegerIsRefusedNotWrapped)
-{
-    ASSERT_TRUE(Db.CreatePlayerTable());
-    AddPlayer("2147483647", "'Last'", "'last1234'", "0");
-    AppSettings.PlayerNo = 0;
-    Submit("Next", "next1234");
-    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{RegistrationFailed});
-    EXPECT_EQ(AppSettings.PlayerNo, 0);
-    EXPECT_EQ(Players().size(), 1u);
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Why);
+        Dialogs.Messages.clear();
+        AppSettings = {server, folder, 9, "Old", "oldpass1"};
+        if (test.TakenNumber) AddPlayer(test.TakenNumber, "'Last'", "'last1234'", "0");
+        Form2->show();
+        if (test.Server) Retype(Box("Edit1"), test.Server);
+        QElapsedTimer clock;
+        clock.start();
+        Submit("Alice", "pass1234");
+        EXPECT_LT(clock.elapsed(), 5000);
+        EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{RegistrationFailed});
+        EXPECT_FALSE(Form2->isVisible());
+        EXPECT_FALSE(Form1->Database().Connected());
+        EXPECT_EQ(AppSettings.ServerName, test.Server ? test.Server : server);
+        EXPECT_EQ(AppSettings.DataFolder, folder);
+        ExpectPlayerFields(9, "Old", "oldpass1");
+        EXPECT_EQ(Players().size(), test.TakenNumber ? 1u : 0u);
+    }
 }
 
 TEST_F(SettingsWindowDatabase, EnterInThePasswordBoxPressesOk)
