@@ -4,6 +4,8 @@
 
 #include "qa/qa_window_fixture.h"
 
+#include <tuple>
+
 namespace {
 
 class EditWindow : public QaWindowTest {
@@ -54,63 +56,45 @@ TEST_F(EditWindow, ControlsCarryTheirCaptionsAndTabOrder)
     EXPECT_EQ(Box("Edit9")->text(), QString(30, 'y'));
 }
 
-TEST_F(EditWindow, FetchFillsTheBoxesWithNullsAsEmpty)
+// Each fetch in turn, by the button or by Enter in the number box: the boxes it fills (NULL as
+// empty, a missing row as all empty), silently, with the focus on the sort number.
+TEST_F(EditWindow, FetchFillsEveryBoxFromTheRow)
 {
+    const std::vector<QString> five = {"5", "50", Utf8("五番の一"), Utf8("五番の二"), Utf8("五番の三"),
+                                       Utf8("五番の四"), Utf8("正解"), Utf8("誤一"), Utf8("誤二"), Utf8("誤三")};
+    const std::vector<QString> six = {"6", "60", Utf8("六番"), "", "", "", Utf8("六の正解"), "", "", ""};
+    const std::vector<std::tuple<const char*, bool, std::vector<QString>>> cases = {
+        {"5", false, five}, {" 6", false, six}, {"7", false, std::vector<QString>(10)}, {"6", true, six}};
     Open();
-    Fetch("5");
-    EXPECT_EQ(Texts(Boxes()), (std::vector<QString>{"5", "50", Utf8("五番の一"), Utf8("五番の二"), Utf8("五番の三"),
-                                                    Utf8("五番の四"), Utf8("正解"), Utf8("誤一"), Utf8("誤二"),
-                                                    Utf8("誤三")}));
-    EXPECT_EQ(Form4->focusWidget(), Box("Edit2"));
-
-    Fetch(" 6");
-    EXPECT_EQ(Texts(Boxes()), (std::vector<QString>{"6", "60", Utf8("六番"), "", "", "", Utf8("六の正解"), "", "", ""}));
-    EXPECT_TRUE(Dialogs.Messages.empty());
+    const TextList storedSix = Row(6);
+    for (const auto& [number, enter, texts] : cases) {
+        Retype(Box("Edit1"), number);
+        if (enter) {
+            Box("Edit1")->setFocus();
+            QTest::keyClick(Box("Edit1"), Qt::Key_Return);
+        } else {
+            Click(Button("Button4"));
+        }
+        EXPECT_EQ(Texts(Boxes()), texts) << number;
+        EXPECT_EQ(Form4->focusWidget(), Box("Edit2")) << number;
+    }
+    EXPECT_TRUE(Dialogs.Messages.empty()) << "Enter in the number box saves nothing";
+    EXPECT_EQ(Row(6), storedSix);
 }
 
-TEST_F(EditWindow, EnterInTheNumberBoxFetchesAndSavesNothing)
+// Fetched and saved unchanged, a row keeps its NULLs, its answer position and its bytes, even
+// NEC and IBM duplicate codes and a byte that is no character, as another program may have
+// stored them.
+TEST_F(EditWindow, SavingUnchangedKeepsTheRowAsItWas)
 {
-    Open();
-    Box("Edit1")->setFocus();
-    TypeText(Box("Edit1"), "6");
-    QTest::keyClick(Box("Edit1"), Qt::Key_Return);
-    EXPECT_TRUE(Dialogs.Messages.empty());
-    EXPECT_EQ(Box("Edit3")->text(), Utf8("六番"));
-    EXPECT_EQ(Row(6), (TextList{"6", "60", Sjis("六番"), "", "", "", Sjis("六の正解"), "", "", "", "2"}));
-}
-
-TEST_F(EditWindow, FetchThenSaveWritesTheStoredBytesUnchanged)
-{
-    // NEC and IBM duplicate codes and a byte that is no character, as another program may
-    // have stored them.
     const std::string question = "\xED\x40\xFA\x4A\xEE\xF9\xFA\x54\x80";
     Open();
-    ASSERT_TRUE(Db().UpdateText("QUIZQA", "Q1='" + question + "'", "N=6"));
+    ASSERT_TRUE(Db().UpdateText("QUIZQA", "Q3='" + question + "'", "N=6"));
     Fetch("6");
     Click(Button("Button1"));
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("編集登録OK")});
-    EXPECT_EQ(Row(6)[2], question);
-}
-
-TEST_F(EditWindow, FetchingAMissingNumberEmptiesEveryBoxSilently)
-{
-    Open();
-    Fetch("5");
-    Fetch("7");
-    for (QLineEdit* box : Boxes()) EXPECT_TRUE(box->text().isEmpty()) << box->objectName().toStdString();
-    EXPECT_TRUE(Dialogs.Messages.empty());
-    EXPECT_EQ(Form4->focusWidget(), Box("Edit2"));
-}
-
-TEST_F(EditWindow, SavingUnchangedKeepsNullsAndTheAnswerPosition)
-{
-    Open();
-    Fetch("6");
-    Click(Button("Button1"));
-    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("編集登録OK")});
-    EXPECT_EQ(Rows("N=6 AND Q2 IS NULL AND Q3 IS NULL AND Q4 IS NULL AND AN1 IS NULL AND AN2 IS NULL AND AN3 IS NULL"),
-              1);
-    EXPECT_EQ(Row(6), (TextList{"6", "60", Sjis("六番"), "", "", "", Sjis("六の正解"), "", "", "", "2"}));
+    EXPECT_EQ(Rows("N=6 AND Q2 IS NULL AND Q4 IS NULL AND AN1 IS NULL AND AN2 IS NULL AND AN3 IS NULL"), 1);
+    EXPECT_EQ(Row(6), (TextList{"6", "60", Sjis("六番"), "", question, "", Sjis("六の正解"), "", "", "", "2"}));
 }
 
 TEST_F(EditWindow, SavingWritesEveryBoxAndLeavesTheAnswerPosition)
