@@ -20,6 +20,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -66,7 +68,7 @@ double Median(std::vector<double> samples)
 
 QString GridCell(int row, int column)
 {
-    const QTableWidgetItem* item = Form5->Controls.StringGrid1->item(row, column);
+    const QTableWidgetItem* item = Form5->findChild<QTableWidget*>("StringGrid1")->item(row, column);
     return item ? item->text() : QString();
 }
 
@@ -150,8 +152,8 @@ bool RunBackEnd(const std::string& label, const std::string& server, const std::
                     {"question filter '99999', first page",
                      [] {
                          Form5->OrderText = std::string("N");
-                         Form5->Controls.Edit1->setText("99999");
-                         Form5->Controls.ComboBox2->setCurrentIndex(1);
+                         Form5->findChild<QLineEdit*>("Edit1")->setText("99999");
+                         Form5->findChild<QComboBox*>("ComboBox2")->setCurrentIndex(1);
                          Form5->ComboBox2Select();
                      },
                      [] { return GridCell(0, 0) == "99999" && GridCell(1, 0).isEmpty(); }},

@@ -14,11 +14,11 @@
 #include "qa/entry_window.h"
 #include "qa/list_window.h"
 #include "qa/text_exchange.h"
+#include "ui_main_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QTableWidget>
 #include <array>
 #include <functional>
 
@@ -66,7 +66,6 @@ std::string UpperAscii(std::string text)
 }
 
 constexpr int LayoutLineCount = 24;
-constexpr int ListColumnCount = 10;
 
 // One line of the layout file: how to read the value from the windows and how to apply it.
 struct LayoutValue {
@@ -87,29 +86,28 @@ LayoutValue Height(TForm5* w)
     return {[w] { return w->OuterSize().height(); }, [w](int v) { w->SetOuterSize({w->OuterSize().width(), v}); }};
 }
 
-LayoutValue ColumnWidth(QTableWidget* grid, int column)
+LayoutValue ColumnWidth(TForm5* w, int column)
 {
-    return {[grid, column] { return grid->columnWidth(column); },
-            [grid, column](int v) { grid->setColumnWidth(column, v); }};
+    return {[w, column] { return w->ColumnWidth(column); }, [w, column](int v) { w->SetColumnWidth(column, v); }};
 }
 
 // The 24 lines of the layout file in file order.
 std::array<LayoutValue, LayoutLineCount> LayoutValues()
 {
-    QTableWidget* grid = Form5->Controls.StringGrid1;
+    static_assert(TForm5::ColumnCount == 10, "the layout file holds ten column widths");
     return {Left(Form1),   Top(Form1),    Left(Form2),  Top(Form2),   Left(Form3),
             Top(Form3),    Left(Form4),   Top(Form4),   Left(Form5),  Top(Form5),
-            Width(Form5),  Height(Form5), ColumnWidth(grid, 0), ColumnWidth(grid, 1),
-            ColumnWidth(grid, 2), ColumnWidth(grid, 3), ColumnWidth(grid, 4), ColumnWidth(grid, 5),
-            ColumnWidth(grid, 6), ColumnWidth(grid, 7), ColumnWidth(grid, 8), ColumnWidth(grid, 9),
+            Width(Form5),  Height(Form5), ColumnWidth(Form5, 0), ColumnWidth(Form5, 1),
+            ColumnWidth(Form5, 2), ColumnWidth(Form5, 3), ColumnWidth(Form5, 4), ColumnWidth(Form5, 5),
+            ColumnWidth(Form5, 6), ColumnWidth(Form5, 7), ColumnWidth(Form5, 8), ColumnWidth(Form5, 9),
             Left(FormPlay), Top(FormPlay)};
 }
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent), Db(GameDatabasePath)
+TForm1::TForm1(QWidget* parent) : QWidget(parent), Controls(std::make_unique<Ui::TForm1>()), Db(GameDatabasePath)
 {
-    Controls.setupUi(this);
+    Controls->setupUi(this);
     ApplyFormLook(this, Qt::white);
     MakeFixedSingleBorder(this);
     PlaceWindow(this, 287, 114);
@@ -119,19 +117,21 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), Db(GameDatabasePath)
         if (!memo.isEmpty()) memo += '\n';
         memo += QString::fromUtf8(line);
     }
-    Controls.Memo1->setPlainText(memo);
-    Controls.PageControl1->setCurrentWidget(Controls.TabSheet1);
+    Controls->Memo1->setPlainText(memo);
+    Controls->PageControl1->setCurrentWidget(Controls->TabSheet1);
 
-    ConnectGuarded(Controls.Button0, &QPushButton::clicked, this, &TForm1::Button0Click);
-    ConnectGuarded(Controls.Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    ConnectGuarded(Controls.Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    ConnectGuarded(Controls.Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    ConnectGuarded(Controls.Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-    ConnectGuarded(Controls.Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
-    ConnectGuarded(Controls.Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
-    ConnectGuarded(Controls.Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
-    ConnectGuarded(Controls.ButtonG, &QPushButton::clicked, this, &TForm1::ButtonGClick);
+    ConnectGuarded(Controls->Button0, &QPushButton::clicked, this, &TForm1::Button0Click);
+    ConnectGuarded(Controls->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    ConnectGuarded(Controls->Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    ConnectGuarded(Controls->Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    ConnectGuarded(Controls->Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+    ConnectGuarded(Controls->Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    ConnectGuarded(Controls->Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
+    ConnectGuarded(Controls->Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    ConnectGuarded(Controls->ButtonG, &QPushButton::clicked, this, &TForm1::ButtonGClick);
 }
+
+TForm1::~TForm1() = default;
 
 void TForm1::LoadSettings(const std::string& path)
 {
@@ -163,7 +163,7 @@ void TForm1::SaveSettings(const std::string& path)
 void TForm1::LoadLayout(const std::string& path)
 {
     Form5->SetOuterSize({320, 240});
-    for (int column = 0; column < ListColumnCount; ++column) Form5->Controls.StringGrid1->setColumnWidth(column, 80);
+    for (int column = 0; column < TForm5::ColumnCount; ++column) Form5->SetColumnWidth(column, 80);
     if (!FileExists(path)) return;
 
     const LinesRead read = ReadLines(path, LayoutLineCount);

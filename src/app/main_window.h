@@ -3,18 +3,21 @@
 #pragma once
 
 #include "db/quiz_database.h"
-#include "ui_main_window.h"
 
 #include <QWidget>
+#include <memory>
 #include <string>
+
+namespace Ui {
+class TForm1;
+}
 
 class TForm1 : public QWidget {
     Q_OBJECT
 
 public:
     explicit TForm1(QWidget* parent = nullptr);
-
-    Ui::TForm1 Controls;
+    ~TForm1() override;
 
     QuizDatabase& Database() { return Db; }
 
@@ -45,6 +48,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::TForm1> Controls;
     QuizDatabase Db;
     std::string ExecutablePath;
     std::string SettingsPath;

@@ -46,10 +46,10 @@ void CreateWindows()
 {
     // The other windows belong to the main window: they close with it and stay above it.
     Form1 = new TForm1;
-    Form4 = new TForm4(Form1);
-    Form2 = new TForm2(Form1);
-    Form3 = new TForm3(Form1);
-    Form5 = new TForm5(Form1);
+    Form4 = new TForm4(Form1->Database(), Form1);
+    Form2 = new TForm2(Form1->Database(), Form1);
+    Form3 = new TForm3(Form1->Database(), Form1);
+    Form5 = new TForm5(Form1->Database(), Form1);
     FormPlay = new TFormPlay(Form1->Database(), Form1);
 }
 

@@ -3,21 +3,23 @@
 // connection of its own that it opens and closes again.
 #pragma once
 
-#include "ui_settings_window.h"
-
 #include <QDialog>
+#include <memory>
 #include <string>
 
 class QLineEdit;
 class QuizDatabase;
 
+namespace Ui {
+class TForm2;
+}
+
 class TForm2 : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TForm2(QWidget* parent = nullptr);
-
-    Ui::TForm2 Controls;
+    explicit TForm2(QuizDatabase& db, QWidget* parent = nullptr);
+    ~TForm2() override;
 
     // Fills the boxes from AppSettings.
     void FormShow();
@@ -31,14 +33,20 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // How OK ended for a name and password that passed the checks. Only SignedIn and
+    // Registered change the player fields of AppSettings.
+    enum class Outcome { SignedIn, Registered, RegistrationFailed, WrongPassword };
+
     // Shows the message and puts the focus on the box the user has to correct.
     void Refuse(QLineEdit* box, const std::string& message);
-    // A registered name: true when the password matches and the player fields were taken over.
-    bool SignIn(QuizDatabase& db, const std::string& name, const std::string& password);
-    // A new name: inserts the player with the next free number and says how it went. When
-    // another program registered the same name with a smaller number meanwhile, signs in to
-    // that row instead; false when its password differs.
-    bool Register(QuizDatabase& db, const std::string& name, const std::string& password);
+    // A registered name: signed in when the password matches, taking over the player fields.
+    Outcome SignIn(const std::string& name, const std::string& password);
+    // A new name: inserts the player with the next free number. When another program
+    // registered the same name with a smaller number meanwhile, signs in to that row instead.
+    Outcome Register(const std::string& name, const std::string& password);
+
+    std::unique_ptr<Ui::TForm2> Controls;
+    QuizDatabase& Db;
 };
 
 extern TForm2* Form2;

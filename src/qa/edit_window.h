@@ -2,18 +2,21 @@
 // boxes and writes the boxes back to the row with the number in Edit1.
 #pragma once
 
-#include "qa/qa_values.h"
-#include "ui_edit_window.h"
-
 #include <QWidget>
+#include <memory>
+
+class QuizDatabase;
+
+namespace Ui {
+class TForm4;
+}
 
 class TForm4 : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TForm4(QWidget* parent = nullptr);
-
-    Ui::TForm4 Controls;
+    explicit TForm4(QuizDatabase& db, QWidget* parent = nullptr);
+    ~TForm4() override;
 
     void FormShow();
     void Button1Click();
@@ -26,6 +29,10 @@ protected:
     // Enter presses the fetch button in the number box and the save button elsewhere, Esc
     // the close button.
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TForm4> Controls;
+    QuizDatabase& Db;
 };
 
 extern TForm4* Form4;

@@ -2,18 +2,21 @@
 // boxes as one new QUIZQA row.
 #pragma once
 
-#include "qa/qa_values.h"
-#include "ui_entry_window.h"
-
 #include <QWidget>
+#include <memory>
+
+class QuizDatabase;
+
+namespace Ui {
+class TForm3;
+}
 
 class TForm3 : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TForm3(QWidget* parent = nullptr);
-
-    Ui::TForm3 Controls;
+    explicit TForm3(QuizDatabase& db, QWidget* parent = nullptr);
+    ~TForm3() override;
 
     void FormShow();
     void Edit1DblClick();
@@ -27,6 +30,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     // Catches the double-click on Edit1.
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TForm3> Controls;
+    QuizDatabase& Db;
 };
 
 extern TForm3* Form3;

@@ -1,10 +1,10 @@
 #include "qa/list_window.h"
 
 #include "app/handler_guard.h"
-#include "app/main_window.h"
 #include "app/sjis_text.h"
 #include "app/window_style.h"
 #include "db/value_text.h"
+#include "ui_list_window.h"
 
 #include <QColor>
 #include <QEvent>
@@ -18,10 +18,8 @@ TForm5* Form5 = nullptr;
 
 namespace {
 
-constexpr int GridColumns = 10;  // N, SN, Q1..Q4, ANS, AN1..AN3; ANN is not shown
-
 // Header row texts; the blank ones are a full-width space each.
-const std::array<const char*, GridColumns> HeaderTexts = {"N", "SN", "質問", "　", "　", "　",
+const std::array<const char*, TForm5::ColumnCount> HeaderTexts = {"N", "SN", "質問", "　", "　", "　",
                                                           "正解答え", "不正解", "　", "　"};
 
 // ORDER BY lists by the index of ComboBox1's items.
@@ -37,31 +35,34 @@ const std::array<const char*, 4> FilterTexts = {
 
 }  // namespace
 
-TForm5::TForm5(QWidget* parent) : QWidget(parent)
+TForm5::TForm5(QuizDatabase& db, QWidget* parent)
+    : QWidget(parent), Controls(std::make_unique<Ui::TForm5>()), Db(db)
 {
-    Controls.setupUi(this);
+    Controls->setupUi(this);
     setWindowFlag(Qt::Window);
     ApplyFormLook(this, QColor(0xA6, 0xCA, 0xF0));
     PlaceWindow(this, 192, 107);
 
-    QPalette panel = Controls.Panel1->palette();
+    QPalette panel = Controls->Panel1->palette();
     panel.setColor(QPalette::Window, QColor(0xC8, 0xE4, 0xFF));
-    Controls.Panel1->setPalette(panel);
-    Controls.Panel1->setAutoFillBackground(true);
+    Controls->Panel1->setPalette(panel);
+    Controls->Panel1->setAutoFillBackground(true);
 
-    LimitSjisBytes(Controls.Edit1, 0);
-    Controls.Edit1->installEventFilter(this);
-    Controls.StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    LimitSjisBytes(Controls->Edit1, 0);
+    Controls->Edit1->installEventFilter(this);
+    Controls->StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 
-    ConnectGuarded(Controls.Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
-    ConnectGuarded(Controls.Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
-    ConnectGuarded(Controls.Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
-    ConnectGuarded(Controls.Button4, &QPushButton::clicked, this, &TForm5::Button4Click);
+    ConnectGuarded(Controls->Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    ConnectGuarded(Controls->Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
+    ConnectGuarded(Controls->Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
+    ConnectGuarded(Controls->Button4, &QPushButton::clicked, this, &TForm5::Button4Click);
     // activated: only the user's pick, not the selection that FormShow sets.
-    connect(Controls.ComboBox1, &QComboBox::activated, this,
+    connect(Controls->ComboBox1, &QComboBox::activated, this,
             [this](int index) { Guarded([this, index] { ComboBox1Select(index); }); });
-    ConnectGuarded(Controls.ComboBox2, &QComboBox::activated, this, &TForm5::ComboBox2Select);
+    ConnectGuarded(Controls->ComboBox2, &QComboBox::activated, this, &TForm5::ComboBox2Select);
 }
+
+TForm5::~TForm5() = default;
 
 QSize TForm5::OuterSize() const { return frameGeometry().size(); }
 
@@ -72,6 +73,10 @@ void TForm5::SetOuterSize(const QSize& size)
     PendingOuterSize = frame.isNull() ? size : QSize();
     resize(size - frame);
 }
+
+int TForm5::ColumnWidth(int column) const { return Controls->StringGrid1->columnWidth(column); }
+
+void TForm5::SetColumnWidth(int column, int width) { Controls->StringGrid1->setColumnWidth(column, width); }
 
 void TForm5::ApplyPendingOuterSize()
 {
@@ -102,7 +107,7 @@ void TForm5::showEvent(QShowEvent* event)
 
 bool TForm5::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Controls.Edit1 && event->type() == QEvent::MouseButtonDblClick)
+    if (watched == Controls->Edit1 && event->type() == QEvent::MouseButtonDblClick)
         Guarded([this] { ComboBox2Select(); });
     return QWidget::eventFilter(watched, event);
 }
@@ -115,10 +120,10 @@ void TForm5::FormShow()
     WhereText.clear();
     OrderText = "N";
 
-    Controls.ComboBox1->setCurrentIndex(0);
-    Controls.ComboBox2->setCurrentIndex(0);
+    Controls->ComboBox1->setCurrentIndex(0);
+    Controls->ComboBox2->setCurrentIndex(0);
 
-    QTableWidget* grid = Controls.StringGrid1;
+    QTableWidget* grid = Controls->StringGrid1;
     QStringList headers;
     for (const char* text : HeaderTexts) headers << QString::fromUtf8(text);
     grid->setHorizontalHeaderLabels(headers);
@@ -127,28 +132,27 @@ void TForm5::FormShow()
     ClearGrid();
     SetButtonsEnabled(true);
 
-    QuizDatabase& db = Form1->Database();
-    if (!db.Connected()) {
+    if (!Db.Connected()) {
         SetButtonsEnabled(false);
-    } else if (db.TableExists("QUIZQA")) {
+    } else if (Db.TableExists("QUIZQA")) {
         Button1Click();
-    } else if (db.CreateQuizQaTable()) {
+    } else if (Db.CreateQuizQaTable()) {
         // The new table's empty first page counts as loaded, so that the next page starts at
         // row 1 and not before it.
         NextPageStart = PageStart;
     } else {
         SetButtonsEnabled(false);
     }
-    Controls.ComboBox1->setFocus();
+    Controls->ComboBox1->setFocus();
 }
 
 void TForm5::SetButtonsEnabled(bool enabled)
 {
-    for (QPushButton* button : {Controls.Button1, Controls.Button2, Controls.Button3, Controls.Button4})
+    for (QPushButton* button : {Controls->Button1, Controls->Button2, Controls->Button3, Controls->Button4})
         button->setEnabled(enabled);
 }
 
-void TForm5::ClearGrid() { Controls.StringGrid1->clearContents(); }
+void TForm5::ClearGrid() { Controls->StringGrid1->clearContents(); }
 
 TextList PageStatementLines(const std::string& where, const std::string& order)
 {
@@ -161,10 +165,10 @@ TextList PageStatementLines(const std::string& where, const std::string& order)
 void TForm5::LoadPage()
 {
     const TextList lines = PageStatementLines(WhereText, OrderText);
-    const std::vector<TextList> rows = Form1->Database().ReadPage(lines, PageStart - 1, PageSize);
-    QTableWidget* grid = Controls.StringGrid1;
+    const std::vector<TextList> rows = Db.ReadPage(lines, PageStart - 1, PageSize);
+    QTableWidget* grid = Controls->StringGrid1;
     for (size_t row = 0; row < rows.size(); ++row) {
-        for (int column = 0; column < GridColumns && column < static_cast<int>(rows[row].size()); ++column) {
+        for (int column = 0; column < ColumnCount && column < static_cast<int>(rows[row].size()); ++column) {
             auto* item = new QTableWidgetItem(ToQt(rows[row][static_cast<size_t>(column)]));
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             grid->setItem(static_cast<int>(row), column, item);
@@ -212,9 +216,9 @@ void TForm5::ComboBox1Select(int index)
 
 void TForm5::ComboBox2Select()
 {
-    int index = Controls.ComboBox2->currentIndex();
+    int index = Controls->ComboBox2->currentIndex();
     if (index < 0 || index >= static_cast<int>(FilterTexts.size())) return;
-    const std::string text = EditText(Controls.Edit1);
+    const std::string text = EditText(Controls->Edit1);
     if (text.empty()) index = 0;
     WhereText = FilterTexts[static_cast<size_t>(index)];
     // The typed text stays one literal whatever it holds; % and _ keep their meaning as LIKE

@@ -2,19 +2,26 @@
 // read-only grid, one page at a time, in one of eight orders and optionally filtered.
 #pragma once
 
+#include "db/question_row.h"
 #include "db/quiz_database.h"
-#include "ui_list_window.h"
 
 #include <QWidget>
+#include <memory>
 #include <string>
+
+namespace Ui {
+class TForm5;
+}
 
 class TForm5 : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TForm5(QWidget* parent = nullptr);
+    explicit TForm5(QuizDatabase& db, QWidget* parent = nullptr);
+    ~TForm5() override;
 
-    Ui::TForm5 Controls;
+    // The grid's columns: N to AN3 of each row.
+    static constexpr int ColumnCount = QaEditedColumns;
 
     // Set afresh by every show.
     int PageSize = 100;       // data rows of the grid and rows per page
@@ -37,6 +44,9 @@ public:
     // size set then is made the outer size once the frame is known.
     QSize OuterSize() const;
     void SetOuterSize(const QSize& size);
+    // The width of one grid column, as the layout file keeps it.
+    int ColumnWidth(int column) const;
+    void SetColumnWidth(int column, int width);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -51,6 +61,8 @@ private:
     void LoadPage();
     void SetButtonsEnabled(bool enabled);
 
+    std::unique_ptr<Ui::TForm5> Controls;
+    QuizDatabase& Db;
     QSize PendingOuterSize;  // empty once applied
 };
 

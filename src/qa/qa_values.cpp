@@ -6,6 +6,7 @@
 #include "app/window_style.h"
 
 #include "db/quiz_database.h"
+#include "db/value_text.h"
 
 #include <QColor>
 #include <QLineEdit>
@@ -13,7 +14,7 @@
 namespace {
 
 // The column widths in bytes, box by box.
-constexpr std::array<int, 10> BoxBytes = {8, 8, 50, 50, 50, 50, 30, 30, 30, 30};
+constexpr std::array<int, QaEditedColumns> BoxBytes = {8, 8, 50, 50, 50, 50, 30, 30, 30, 30};
 
 }  // namespace
 
@@ -32,8 +33,8 @@ void PrepareQaWindow(QWidget* window, QWidget* panel)
     ApplyFormLook(panel, QColor(0xEB, 0xEB, 0xEB));
     const QaBoxes boxes = FindQaBoxes(window);
     for (size_t i = 0; i < boxes.size(); ++i) LimitSjisBytes(boxes[i], BoxBytes[i]);
-    DisableInputMethod(boxes[0]);
-    DisableInputMethod(boxes[1]);
+    DisableInputMethod(boxes[QaN]);
+    DisableInputMethod(boxes[QaSN]);
     MakeFixedSingleBorder(window);
     PlaceWindow(window, 192, 107);
 }
@@ -45,27 +46,28 @@ void ClearQaBoxes(const QaBoxes& boxes)
 
 const std::vector<std::string>& QaColumnNames()
 {
-    static const std::vector<std::string> names = {"N", "SN", "Q1", "Q2", "Q3", "Q4", "ANS", "AN1", "AN2", "AN3"};
+    static const std::vector<std::string> names(QuestionColumnNames.begin(),
+                                                QuestionColumnNames.begin() + QaEditedColumns);
     return names;
 }
 
 std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const std::string& sortText,
-                                                       const std::array<std::string, 8>& texts)
+                                                       const QaTexts& texts)
 {
     // CP932 trail bytes start at 0x40, so a byte search finds only real quote characters.
     for (const std::string& text : texts)
         if (HasQuote(text)) return std::nullopt;
 
     std::vector<std::string> values = {std::to_string(number), std::to_string(TextToInt(sortText))};
-    for (const std::string& text : texts) values.push_back(text.empty() ? "NULL" : "'" + text + "'");
+    for (const std::string& text : texts) values.push_back(text.empty() ? "NULL" : SqlQuoted(text));
     return values;
 }
 
 std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const QaBoxes& boxes)
 {
-    std::array<std::string, 8> texts;
-    for (size_t i = 0; i < texts.size(); ++i) texts[i] = EditText(boxes[i + 2]);
-    return QaColumnValues(number, EditText(boxes[1]), texts);
+    QaTexts texts;
+    for (size_t i = 0; i < texts.size(); ++i) texts[i] = EditText(boxes[QaQ1 + i]);
+    return QaColumnValues(number, EditText(boxes[QaSN]), texts);
 }
 
 std::string QaNumberMessage() { return Sjis("登録番号は1以上の整数で入力して下さい"); }
@@ -73,10 +75,10 @@ std::string QaNumberMessage() { return Sjis("登録番号は1以上の整数で�
 std::optional<int32_t> QaNumberOrRefuse(QWidget* window, const QaBoxes& boxes)
 {
     // The box's own text: a leading blank reads as a number, a trailing one does not.
-    const int32_t number = TextToInt(EditText(boxes[0]));
+    const int32_t number = TextToInt(EditText(boxes[QaN]));
     if (number > 0) return number;
     ShowMessage(window, QaNumberMessage());
-    boxes[0]->setFocus();
+    boxes[QaN]->setFocus();
     return std::nullopt;
 }
 
@@ -87,7 +89,7 @@ std::optional<std::vector<std::string>> QaValuesOrRefuse(QWidget* window, const 
     auto values = QaColumnValues(*number, boxes);
     if (!values) {
         ShowMessage(window, QuoteMessage());
-        boxes[2]->setFocus();
+        boxes[QaQ1]->setFocus();
     }
     return values;
 }

@@ -2,6 +2,8 @@
 // the column values of one QUIZQA row. Both windows write through this code.
 #pragma once
 
+#include "db/question_row.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -12,8 +14,10 @@ class QLineEdit;
 class QWidget;
 class QuizDatabase;
 
-// Edit1 to Edit10 of either window: N, SN, Q1 to Q4, ANS, AN1 to AN3.
-using QaBoxes = std::array<QLineEdit*, 10>;
+// Edit1 to Edit10 of either window: N, SN, Q1 to Q4, ANS, AN1 to AN3, by their QuestionColumn.
+using QaBoxes = std::array<QLineEdit*, QaEditedColumns>;
+// The texts of Q1 to AN3.
+using QaTexts = std::array<std::string, QaEditedColumns - QaQ1>;
 
 // Edit1 to Edit10 of window, by their names.
 QaBoxes FindQaBoxes(const QWidget* window);
@@ -23,15 +27,15 @@ void PrepareQaWindow(QWidget* window, QWidget* panel);
 // Empties all ten boxes.
 void ClearQaBoxes(const QaBoxes& boxes);
 
-// "N", "SN", "Q1", "Q2", "Q3", "Q4", "ANS", "AN1", "AN2", "AN3": the columns both windows write.
+// N to AN3, as QuestionColumnNames names them: the columns both windows write.
 const std::vector<std::string>& QaColumnNames();
 
 // The values for those columns as SQL literals: the number and TextToInt of the sort text as
 // bare decimals, then the eight question and answer texts (CP932, exactly as typed) each in
-// single quotes, or NULL when empty. Nothing when any of the eight holds ' or ", since the
-// text goes into the statement unescaped.
+// single quotes, or NULL when empty. Nothing when any of the eight holds ' or ": the windows
+// refuse quote characters rather than store them.
 std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const std::string& sortText,
-                                                       const std::array<std::string, 8>& texts);
+                                                       const QaTexts& texts);
 // The same from the boxes themselves; the number replaces what Edit1 holds.
 std::optional<std::vector<std::string>> QaColumnValues(int32_t number, const QaBoxes& boxes);
 

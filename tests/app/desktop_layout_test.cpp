@@ -8,10 +8,12 @@
 #include "qa/entry_window.h"
 #include "qa/list_window.h"
 
+#include "support/controls.h"
 #include "support/temp_folder.h"
 
 #include <QApplication>
-#include <QTableWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -86,7 +88,7 @@ TEST_F(DesktopLayout, FiveStartsLeaveEveryWindowWhereItWas)
         Form1->move(320, 210);
         Form5->move(90, 430);
         Form5->resize(Form5->width() + 30, Form5->height() - 20);
-        Form5->Controls.StringGrid1->setColumnWidth(3, 95);
+        Form5->SetColumnWidth(3, 95);
         QTest::qWait(200);
     });
     layout[0] = 320, layout[1] = 210, layout[8] = 90, layout[9] = 430;
@@ -107,13 +109,14 @@ TEST_F(DesktopLayout, TabLeavesTheInstructionsForTheButtons)
     ShowFramed(Form1);
     Form1->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(Form1));
-    Form1->Controls.Memo1->setFocus();
-    const QString text = Form1->Controls.Memo1->toPlainText();
-    QTest::keyClick(Form1->Controls.Memo1, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), Form1->Controls.ButtonG);
+    auto* memo = Control<QPlainTextEdit>(Form1, "Memo1");
+    memo->setFocus();
+    const QString text = memo->toPlainText();
+    QTest::keyClick(memo, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Control<QPushButton>(Form1, "ButtonG"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), Form1->Controls.Button0);
-    EXPECT_EQ(Form1->Controls.Memo1->toPlainText(), text);
+    EXPECT_EQ(QApplication::focusWidget(), Control<QPushButton>(Form1, "Button0"));
+    EXPECT_EQ(memo->toPlainText(), text);
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 #include "app/sjis_text.h"
 #include "app/unitv.h"
 
+#include "support/controls.h"
 #include "support/firebird_fixture.h"
 #include "support/recording_dialogs.h"
 #include "support/tcp_relay.h"
 #include "support/temp_folder.h"
 
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -33,6 +35,7 @@ protected:
     // Clicks a button through the event loop, as the user does, so that an error escaping the
     // handler meets the application's own handler.
     static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    static QPushButton* Button(const char* name) { return Control<QPushButton>(Form1, name); }
 
     SettingsGuard Settings;
     TempFolder Exe;
@@ -47,7 +50,7 @@ TEST_F(MainWindowDatabase, StartCreatesAndConnectsTheEmbeddedDatabase)
     EXPECT_TRUE(folder->HasDatabaseFile());
 
     // Neither table exists yet: only the first missing one is reported.
-    Click(Form1->Controls.ButtonG);
+    Click(Button("ButtonG"));
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("プレイヤーテーブルが作成されていません")});
 
     Form1->close();
@@ -74,9 +77,9 @@ TEST_F(MainWindowDatabase, StartButtonChecksTablesThenRegistration)
     auto folder = GameFolder::Embedded();
     Start("", *folder, "0\r\nname\r\n12345678\r\n");
     ASSERT_TRUE(Db().CreatePlayerTable());
-    Click(Form1->Controls.ButtonG);
+    Click(Button("ButtonG"));
     ASSERT_TRUE(Db().CreateQuizQaTable());
-    Click(Form1->Controls.ButtonG);
+    Click(Button("ButtonG"));
     EXPECT_EQ(Dialogs.Messages, (std::vector<std::string>{Sjis("Ｑ＆Ａテーブルが作成されていません"),
                                                           Sjis("プレイヤー登録がされていません")}));
 }
@@ -89,20 +92,20 @@ TEST_F(MainWindowDatabase, MemberTableButtonDropsWhatExistsOnlyAfterYes)
     ASSERT_TRUE(Db().CreateQuizAnsTable());
 
     Dialogs.ConfirmAnswers = {false};
-    Click(Form1->Controls.Button7);
+    Click(Button("Button7"));
     EXPECT_TRUE(Db().TableExists("QUIZMEM"));
     EXPECT_TRUE(Db().TableExists("QUIZANS"));
 
     // Only QUIZANS left: it alone is dropped, and nothing is said.
     ASSERT_TRUE(Db().DropTable("QUIZMEM"));
     Dialogs.ConfirmAnswers = {true};
-    Click(Form1->Controls.Button7);
+    Click(Button("Button7"));
     EXPECT_FALSE(Db().TableExists("QUIZANS"));
 
     ASSERT_TRUE(Db().CreateQuizMemTable());
     ASSERT_TRUE(Db().CreateQuizAnsTable());
     Dialogs.ConfirmAnswers = {true};
-    Click(Form1->Controls.Button7);
+    Click(Button("Button7"));
     EXPECT_FALSE(Db().TableExists("QUIZMEM"));
     EXPECT_FALSE(Db().TableExists("QUIZANS"));
     EXPECT_EQ(Dialogs.Confirmations.size(), 3u);
@@ -122,13 +125,13 @@ TEST_F(MainWindowDatabase, BrokenConnectionIsShownOnceThenTheProgramRunsUnconnec
     ASSERT_EQ(Db().CountRows("PLAYER", ""), 0);
     relay.Cut();
 
-    Click(Form1->Controls.ButtonG);
+    Click(Button("ButtonG"));
     ASSERT_EQ(Dialogs.Messages.size(), 1u);
     EXPECT_NE(Dialogs.Messages[0], Sjis("プレイヤーテーブルが作成されていません"));
     EXPECT_FALSE(Dialogs.Messages[0].empty());
     EXPECT_FALSE(Db().Connected());
 
-    Click(Form1->Controls.ButtonG);
+    Click(Button("ButtonG"));
     EXPECT_EQ(Dialogs.Messages.back(), Sjis("データベースに接続されていません"));
     EXPECT_EQ(Db().CountRows("PLAYER", ""), -1);
 

@@ -8,23 +8,20 @@
 #include "qa/entry_window.h"
 #include "qa/list_window.h"
 
+#include "support/controls.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
 
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
 namespace {
-
-// The next widget that the Tab key would reach.
-QWidget* NextTabStop(QWidget* widget)
-{
-    QWidget* next = widget->nextInFocusChain();
-    while (next != widget && !(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
-    return next;
-}
 
 class MainWindow : public ::testing::Test {
 protected:
@@ -36,6 +33,8 @@ protected:
         Form1->SetExecutablePath(Folder.File("quizgame"));
     }
     void TearDown() override { DestroyWindows(); }
+
+    static QPushButton* Button(const char* name) { return Control<QPushButton>(Form1, name); }
 
     TempFolder Folder;
     RecordingDialogs Dialogs;
@@ -58,10 +57,8 @@ TEST_F(MainWindow, WindowsAreCreatedInOrderWithTheirCaptions)
     for (QWidget* w : windows) EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
 }
 
-TEST_F(MainWindow, ControlsStandWhereDesigned)
+TEST_F(MainWindow, ControlsCarryTheirCaptionsAndTabOrder)
 {
-    const auto& c = Form1->Controls;
-    EXPECT_EQ(Form1->size(), QSize(378, 240));
     EXPECT_EQ(Form1->minimumSize(), Form1->maximumSize()) << "the border is fixed";
     EXPECT_FALSE(Form1->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(Form1->windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -69,45 +66,35 @@ TEST_F(MainWindow, ControlsStandWhereDesigned)
     EXPECT_EQ(Form1->font().pixelSize(), 13);
     EXPECT_EQ(Form1->font().family(), QString::fromUtf8("ＭＳ ゴシック"));
 
-    const std::vector<std::tuple<QWidget*, QRect, const char*>> placed = {
-        {c.PageControl1, {0, 0, 378, 193}, nullptr},
-        {c.ButtonG, {104, 120, 161, 41}, "ゲーム開始(&G)"},
-        {c.Button1, {8, 8, 169, 33}, "(&1) データベース設定"},
-        {c.Button2, {8, 48, 169, 33}, "(&2) Ｑ＆Ａデータ入力"},
-        {c.Button3, {8, 88, 169, 33}, "(&3) Ｑ＆Ａデータ編集"},
-        {c.Button4, {8, 128, 169, 33}, "(&4) Ｑ＆Ａデータ一覧　"},
-        {c.Button5, {192, 8, 169, 33}, "(&5) Ｑ＆Ａデータ書出し"},
-        {c.Button6, {192, 48, 169, 33}, "(&6) Ｑ＆Ａデータ読込み"},
-        {c.Button7, {192, 88, 169, 33}, "(&7) メンバテーブル削除"},
-        {c.Button0, {200, 200, 169, 33}, "(&X) 　　終　了　　　　"},
-        {c.ComboBox1, {16, 208, 97, 21}, nullptr},
-    };
-    for (const auto& [widget, rect, caption] : placed) {
-        EXPECT_EQ(widget->geometry(), rect) << widget->objectName().toStdString();
-        if (caption) {
-            EXPECT_EQ(static_cast<QPushButton*>(widget)->text(), QString::fromUtf8(caption));
-        }
+    // Each button's caption and the page it stands on; the exit button stands under both.
+    const std::vector<std::tuple<const char*, const char*, const char*>> buttons = {
+        {"ButtonG", "ゲーム開始(&G)", "TabSheet1"},          {"Button1", "(&1) データベース設定", "TabSheet2"},
+        {"Button2", "(&2) Ｑ＆Ａデータ入力", "TabSheet2"},   {"Button3", "(&3) Ｑ＆Ａデータ編集", "TabSheet2"},
+        {"Button4", "(&4) Ｑ＆Ａデータ一覧　", "TabSheet2"}, {"Button5", "(&5) Ｑ＆Ａデータ書出し", "TabSheet2"},
+        {"Button6", "(&6) Ｑ＆Ａデータ読込み", "TabSheet2"}, {"Button7", "(&7) メンバテーブル削除", "TabSheet2"},
+        {"Button0", "(&X) 　　終　了　　　　", nullptr}};
+    for (const auto& [name, caption, page] : buttons) {
+        EXPECT_EQ(Button(name)->text(), QString::fromUtf8(caption)) << name;
+        EXPECT_EQ(Button(name)->parentWidget(), page ? Control<QWidget>(Form1, page) : Form1) << name;
     }
-    EXPECT_EQ(c.PageControl1->tabText(0), QString::fromUtf8("プレイ(&P)"));
-    EXPECT_EQ(c.PageControl1->tabText(1), QString::fromUtf8("設定(&S)"));
-    EXPECT_EQ(c.PageControl1->currentWidget(), c.TabSheet1);
-    EXPECT_EQ(c.Memo1->parentWidget(), c.TabSheet1);
-    EXPECT_EQ(c.Button7->parentWidget(), c.TabSheet2);
-    EXPECT_EQ(c.Button0->parentWidget(), Form1);
-    EXPECT_TRUE(c.ComboBox1->isHidden());
-    EXPECT_EQ(c.ComboBox1->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(Control<QPlainTextEdit>(Form1, "Memo1")->parentWidget(), Control<QWidget>(Form1, "TabSheet1"));
+    auto* pages = Control<QTabWidget>(Form1, "PageControl1");
+    EXPECT_EQ(pages->tabText(0), QString::fromUtf8("プレイ(&P)"));
+    EXPECT_EQ(pages->tabText(1), QString::fromUtf8("設定(&S)"));
+    EXPECT_EQ(pages->currentWidget(), Control<QWidget>(Form1, "TabSheet1"));
+    auto* scratch = Control<QComboBox>(Form1, "ComboBox1");
+    EXPECT_TRUE(scratch->isHidden());
+    EXPECT_EQ(scratch->focusPolicy(), Qt::NoFocus);
 
-    // The tab chain of the settings page runs 1, 2, 3, 6, 5, 4, 7, then the exit button.
-    const std::vector<QWidget*> chain = {c.Button1, c.Button2, c.Button3, c.Button6, c.Button5, c.Button4, c.Button7, c.Button0};
-    for (size_t i = 0; i + 1 < chain.size(); ++i)
-        EXPECT_EQ(NextTabStop(chain[i]), chain[i + 1]) << chain[i]->objectName().toStdString();
-    EXPECT_EQ(NextTabStop(c.Memo1), c.ButtonG);
-    EXPECT_EQ(NextTabStop(c.ButtonG), c.Button1);
+    // The tab chain runs from the instructions to the start button, then through the settings
+    // page 1, 2, 3, 6, 5, 4, 7, then the exit button.
+    ExpectTabChain(Form1, {"Memo1", "ButtonG", "Button1", "Button2", "Button3", "Button6", "Button5", "Button4",
+                           "Button7", "Button0"});
 }
 
 TEST_F(MainWindow, InstructionsAreTheElevenLinesByteForByte)
 {
-    const QStringList lines = Form1->Controls.Memo1->toPlainText().split('\n');
+    const QStringList lines = Control<QPlainTextEdit>(Form1, "Memo1")->toPlainText().split('\n');
     ASSERT_EQ(lines.size(), 11);
     const std::vector<std::string> expected = {
         "\x82\xB1\x82\xCC\x83\x51\x81\x5B\x83\x80\x82\xCD\x8F\x6F\x91\xE8\x82\xB3\x82\xEA\x82\xE9\x8E\xBF\x96\xE2"
@@ -131,7 +118,7 @@ TEST_F(MainWindow, StartWithoutDataFolderStaysDisconnectedAndSaysSoOnStart)
     Form1->show();
     EXPECT_EQ(AppSettings.DataFolder, "");
     EXPECT_EQ(AppDir, Folder.Path());
-    Form1->Controls.ButtonG->click();
+    Button("ButtonG")->click();
     ASSERT_EQ(Dialogs.Messages.size(), 1u);
     EXPECT_EQ(Dialogs.Messages[0], Sjis("データベースに接続されていません"));
     EXPECT_FALSE(FormPlay->isVisible());
@@ -144,9 +131,9 @@ TEST_F(MainWindow, MemberTableButtonAsksFirstAndThenDoesNothingWithoutDatabase)
                                       "ゲームプレイに支障をきたすのでそれを削除します。\r\n"
                                       "ゲームプレイ中には行わないで下さい。　よろしいですか？");
     Dialogs.ConfirmAnswers = {false};
-    Form1->Controls.Button7->click();
+    Button("Button7")->click();
     Dialogs.ConfirmAnswers = {true};
-    Form1->Controls.Button7->click();
+    Button("Button7")->click();
     EXPECT_EQ(Dialogs.Confirmations, (std::vector<std::string>{question, question}));
     EXPECT_TRUE(Dialogs.Messages.empty());
 }
@@ -155,7 +142,7 @@ TEST_F(MainWindow, ClosingWritesBothFilesBesideTheExecutable)
 {
     Form1->show();
     Form1->move(300, 200);
-    Form1->Controls.Button0->click();
+    Button("Button0")->click();
     EXPECT_FALSE(Form1->isVisible());
     EXPECT_EQ(Folder.Read("games.dat"), "\r\n\r\n0\r\n\r\n\r\n");
     const std::string layout = Folder.Read("quizgame.dat");
@@ -166,9 +153,9 @@ TEST_F(MainWindow, ClosingWritesBothFilesBesideTheExecutable)
 TEST_F(MainWindow, QaButtonsShowTheirWindowsModeless)
 {
     Form1->show();
-    Form1->Controls.Button2->click();
-    Form1->Controls.Button3->click();
-    Form1->Controls.Button4->click();
+    Button("Button2")->click();
+    Button("Button3")->click();
+    Button("Button4")->click();
     EXPECT_TRUE(Form3->isVisible());
     EXPECT_TRUE(Form4->isVisible());
     EXPECT_TRUE(Form5->isVisible());
@@ -180,7 +167,7 @@ TEST_F(MainWindow, QaButtonsShowTheirWindowsModeless)
         sawHidden = !Form3->isVisible() && !Form4->isVisible() && !Form5->isVisible() && Form2->isVisible();
         Form2->reject();
     });
-    Form1->Controls.Button1->click();
+    Button("Button1")->click();
     EXPECT_TRUE(sawHidden);
     EXPECT_FALSE(Form2->isVisible());
 }
@@ -190,7 +177,7 @@ TEST_F(MainWindow, MnemonicSwitchesToTheSettingsPage)
     Form1->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1));
     QTest::keyClick(Form1, Qt::Key_S, Qt::AltModifier);
-    EXPECT_EQ(Form1->Controls.PageControl1->currentWidget(), Form1->Controls.TabSheet2);
+    EXPECT_EQ(Control<QTabWidget>(Form1, "PageControl1")->currentWidget(), Control<QWidget>(Form1, "TabSheet2"));
 }
 
 // An error escaping a handler reaches the application's handler, which shows its text.

@@ -9,6 +9,7 @@
 #include "player/settings_window.h"
 #include "qa/entry_window.h"
 
+#include "support/controls.h"
 #include "support/firebird_fixture.h"
 #include "support/recording_dialogs.h"
 #include "support/rival_registration.h"
@@ -17,8 +18,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLabel>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -38,14 +42,6 @@ const std::string NameMissing = Sjis("名前を入力して下さい");
 const std::string PasswordLength = Sjis("パスワードは半角8文字入力を行って下さい");
 const std::string PasswordDiffers = Sjis("パスワードが登録されているものと異なります");
 
-// The next widget that the Tab key would reach.
-QWidget* NextTabStop(QWidget* widget)
-{
-    QWidget* next = widget->nextInFocusChain();
-    while (next != widget && !(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
-    return next;
-}
-
 // Clicks into a box, selects what it holds and types the new text over it.
 void Retype(QLineEdit* box, const QString& text)
 {
@@ -55,9 +51,10 @@ void Retype(QLineEdit* box, const QString& text)
     TypeText(box, text);
 }
 
-Ui::TForm2& Controls() { return Form2->Controls; }
+QLineEdit* Box(const char* name) { return Control<QLineEdit>(Form2, name); }
+QPushButton* Button(const char* name) { return Control<QPushButton>(Form2, name); }
 
-void PressOk() { QTest::mouseClick(Controls().Button1, Qt::LeftButton); }
+void PressOk() { QTest::mouseClick(Button("Button1"), Qt::LeftButton); }
 
 // The controls alone: no database.
 class SettingsWindowLook : public ::testing::Test {
@@ -74,79 +71,56 @@ protected:
     RecordingDialogs Dialogs;
 };
 
-TEST_F(SettingsWindowLook, WindowAndControlsAreAsDesigned)
+TEST_F(SettingsWindowLook, ControlsCarryTheirCaptionsAndTabOrder)
 {
-    const auto& c = Controls();
-    EXPECT_EQ(Form2->size(), QSize(268, 252));
     EXPECT_EQ(Form2->minimumSize(), Form2->maximumSize()) << "the border is fixed";
     EXPECT_FALSE(Form2->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(Form2->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_EQ(Form2->palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(Form2->font().family(), QString::fromUtf8("ＭＳ ゴシック"));
     EXPECT_EQ(Form2->font().pixelSize(), 13);
-    EXPECT_EQ(Form2->windowTitle(), QString::fromUtf8("データベース設定"));
 
-    const std::vector<std::pair<QLabel*, const char*>> labels = {
-        {c.Label1, "サーバー名（IPアドレス＋':'）"}, {c.Label2, "サーバーのデータのフォルダ"},
-        {c.Label3, "データベース名"},               {c.Label4, "名前"},
-        {c.Label5, "パスワード"},                   {c.Label6, "(半角8文字)"}};
-    for (const auto& [label, text] : labels) EXPECT_EQ(label->text(), QString::fromUtf8(text));
-    EXPECT_EQ(c.Button1->text(), QString::fromUtf8("OK(&Y)"));
-    EXPECT_EQ(c.Button2->text(), QString::fromUtf8("キャンセル(&N)"));
-    EXPECT_TRUE(c.Button1->isDefault());
-    EXPECT_FALSE(c.Button2->isDefault());
-    EXPECT_EQ(c.Edit2->text(), QString::fromUtf8("C:\\data\\"));
-    EXPECT_EQ(c.Edit3->text(), QString::fromUtf8("GAMES.FDB"));
+    ExpectTexts(Form2, {{"Label1", "サーバー名（IPアドレス＋':'）"}, {"Label2", "サーバーのデータのフォルダ"},
+                        {"Label3", "データベース名"}, {"Label4", "名前"}, {"Label5", "パスワード"},
+                        {"Label6", "(半角8文字)"}, {"Button1", "OK(&Y)"}, {"Button2", "キャンセル(&N)"},
+                        {"Edit2", "C:\\data\\"}, {"Edit3", "GAMES.FDB"}});
+    EXPECT_TRUE(Button("Button1")->isDefault());
+    EXPECT_FALSE(Button("Button2")->isDefault());
+    // The panel holds the three connection fields.
+    for (const char* name : {"Label1", "Label2", "Label3", "Edit1", "Edit2", "Edit3"})
+        EXPECT_EQ(Control<QWidget>(Form2, name)->parentWidget(), Control<QFrame>(Form2, "Panel1")) << name;
 
-    // The panel holds the three connection fields; name and password lie below it, the
-    // buttons at the bottom, and everything inside the client area.
-    for (QWidget* w : std::vector<QWidget*>{c.Label1, c.Label2, c.Label3, c.Edit1, c.Edit2, c.Edit3})
-        EXPECT_EQ(w->parentWidget(), c.Panel1) << w->objectName().toStdString();
-    const QRect client(0, 0, 268, 252);
-    for (QWidget* w : std::vector<QWidget*>{c.Panel1, c.Label4, c.Edit4, c.Label5, c.Edit5, c.Label6, c.Button1, c.Button2}) {
-        EXPECT_EQ(w->parentWidget(), Form2) << w->objectName().toStdString();
-        EXPECT_TRUE(client.contains(w->geometry())) << w->objectName().toStdString();
-    }
-    EXPECT_LT(c.Panel1->geometry().bottom(), c.Edit4->y());
-    EXPECT_LT(c.Edit4->geometry().bottom(), c.Edit5->y());
-    EXPECT_LT(c.Edit5->geometry().bottom(), c.Button1->y());
-    EXPECT_LT(c.Edit5->geometry().right(), c.Label6->x());
-    EXPECT_EQ(c.Button1->y(), c.Button2->y());
+    EXPECT_EQ(Box("Edit3")->palette().color(QPalette::Base), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(Box("Edit4")->font().pixelSize(), 16);
+    EXPECT_EQ(Box("Edit5")->font().pixelSize(), 16);
+    EXPECT_EQ(Box("Edit5")->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(Box("Edit5")->testAttribute(Qt::WA_InputMethodEnabled));
+    SetEditText(Box("Edit5"), "ab");
+    EXPECT_EQ(Box("Edit5")->displayText(), QString("**"));
 
-    EXPECT_EQ(c.Edit3->palette().color(QPalette::Base), QColor(0xC0, 0xC0, 0xC0));
-    EXPECT_EQ(c.Edit4->font().pixelSize(), 16);
-    EXPECT_EQ(c.Edit5->font().pixelSize(), 16);
-    EXPECT_EQ(c.Edit5->echoMode(), QLineEdit::Password);
-    EXPECT_FALSE(c.Edit5->testAttribute(Qt::WA_InputMethodEnabled));
-    SetEditText(c.Edit5, "ab");
-    EXPECT_EQ(c.Edit5->displayText(), QString("**"));
-
-    const std::vector<QWidget*> chain = {c.Edit1, c.Edit2, c.Edit3, c.Edit4, c.Edit5, c.Button1, c.Button2};
-    for (size_t i = 0; i + 1 < chain.size(); ++i)
-        EXPECT_EQ(NextTabStop(chain[i]), chain[i + 1]) << chain[i]->objectName().toStdString();
+    ExpectTabChain(Form2, {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Button1", "Button2"});
 }
 
 TEST_F(SettingsWindowLook, ShowFillsTheBoxesAndEdit3AlwaysShowsTheFileName)
 {
     AppSettings = {"dbhost:", "/srv/quiz/", 4, Sjis("花子"), "hana1234"};
     Form2->show();
-    const auto& c = Controls();
-    EXPECT_EQ(EditText(c.Edit1), "dbhost:");
-    EXPECT_EQ(EditText(c.Edit2), "/srv/quiz/");
-    EXPECT_EQ(EditText(c.Edit3), "GAMES.FDB");
-    EXPECT_EQ(EditText(c.Edit4), Sjis("花子"));
-    EXPECT_EQ(EditText(c.Edit5), "hana1234");
-    EXPECT_EQ(Form2->focusWidget(), c.Edit1);
+    EXPECT_EQ(EditText(Box("Edit1")), "dbhost:");
+    EXPECT_EQ(EditText(Box("Edit2")), "/srv/quiz/");
+    EXPECT_EQ(EditText(Box("Edit3")), "GAMES.FDB");
+    EXPECT_EQ(EditText(Box("Edit4")), Sjis("花子"));
+    EXPECT_EQ(EditText(Box("Edit5")), "hana1234");
+    EXPECT_EQ(Form2->focusWidget(), Box("Edit1"));
 
-    Retype(c.Edit3, "OTHER.FDB");
-    Retype(c.Edit1, "changed:");
-    QTest::mouseClick(c.Button2, Qt::LeftButton);
+    Retype(Box("Edit3"), "OTHER.FDB");
+    Retype(Box("Edit1"), "changed:");
+    QTest::mouseClick(Button("Button2"), Qt::LeftButton);
     EXPECT_FALSE(Form2->isVisible());
     EXPECT_EQ(AppSettings.ServerName, "dbhost:") << "cancel stores nothing";
 
     Form2->show();
-    EXPECT_EQ(EditText(c.Edit3), "GAMES.FDB");
-    EXPECT_EQ(EditText(c.Edit1), "dbhost:");
+    EXPECT_EQ(EditText(Box("Edit3")), "GAMES.FDB");
+    EXPECT_EQ(EditText(Box("Edit1")), "dbhost:");
     EXPECT_TRUE(Dialogs.Messages.empty());
 }
 
@@ -154,23 +128,22 @@ TEST_F(SettingsWindowLook, KeyboardInputIsLimitedToCp932Bytes)
 {
     AppSettings = {};
     Form2->show();
-    const auto& c = Controls();
 
     // Nine full-width characters are 18 bytes; the name holds 16.
-    TypeText(c.Edit4, QString::fromUtf8("あいうえおかきくけ"));
-    EXPECT_EQ(EditText(c.Edit4), Sjis("あいうえおかきく"));
-    Retype(c.Edit4, QString::fromUtf8("a한b"));
-    EXPECT_EQ(EditText(c.Edit4), "ab") << "Hangul has no CP932 form";
+    TypeText(Box("Edit4"), QString::fromUtf8("あいうえおかきくけ"));
+    EXPECT_EQ(EditText(Box("Edit4")), Sjis("あいうえおかきく"));
+    Retype(Box("Edit4"), QString::fromUtf8("a한b"));
+    EXPECT_EQ(EditText(Box("Edit4")), "ab") << "Hangul has no CP932 form";
 
-    QTest::keyClicks(c.Edit5, "123456789");
-    EXPECT_EQ(EditText(c.Edit5), "12345678");
-    Retype(c.Edit5, QString::fromUtf8("パスワード"));
-    EXPECT_EQ(EditText(c.Edit5), Sjis("パスワー")) << "four double-byte characters fill the 8 bytes";
+    QTest::keyClicks(Box("Edit5"), "123456789");
+    EXPECT_EQ(EditText(Box("Edit5")), "12345678");
+    Retype(Box("Edit5"), QString::fromUtf8("パスワード"));
+    EXPECT_EQ(EditText(Box("Edit5")), Sjis("パスワー")) << "four double-byte characters fill the 8 bytes";
 
     // The connection fields have no length limit but still refuse what CP932 cannot hold.
     const QString longFolder = QString("/var/lib/firebird/3.0/data/").repeated(4);
-    Retype(c.Edit2, longFolder + QString::fromUtf8("한"));
-    EXPECT_EQ(c.Edit2->text(), longFolder);
+    Retype(Box("Edit2"), longFolder + QString::fromUtf8("한"));
+    EXPECT_EQ(Box("Edit2")->text(), longFolder);
 }
 
 TEST_F(SettingsWindowLook, ChecksRunInOrderAndTouchNothing)
@@ -181,25 +154,24 @@ TEST_F(SettingsWindowLook, ChecksRunInOrderAndTouchNothing)
         std::string Message;
         QLineEdit* Focus;
     };
-    const auto& c = Controls();
     const std::vector<Case> cases = {
-        {"a'b", "", QuoteRefused, c.Edit4},             // quote in the name before the empty password
-        {"ab", "pa\"ss", QuoteRefused, c.Edit5},        // quote in the password
-        {"a\"", "x'", QuoteRefused, c.Edit4},           // the name is tested first
-        {"   ", "12'45678", QuoteRefused, c.Edit5},     // quote in the password before the empty name
-        {"   ", "", NameMissing, c.Edit4},              // blanks only make an empty name, before the length
-        {"ab", "1234567", PasswordLength, c.Edit5},     // 7 bytes
-        {"ab", "", PasswordLength, c.Edit5},
+        {"a'b", "", QuoteRefused, Box("Edit4")},             // quote in the name before the empty password
+        {"ab", "pa\"ss", QuoteRefused, Box("Edit5")},        // quote in the password
+        {"a\"", "x'", QuoteRefused, Box("Edit4")},           // the name is tested first
+        {"   ", "12'45678", QuoteRefused, Box("Edit5")},     // quote in the password before the empty name
+        {"   ", "", NameMissing, Box("Edit4")},              // blanks only make an empty name, before the length
+        {"ab", "1234567", PasswordLength, Box("Edit5")},     // 7 bytes
+        {"ab", "", PasswordLength, Box("Edit5")},
     };
     AppSettings = {"old:", "/old/", 3, "Old", "oldpass1"};
     const TAppSettings before = AppSettings;
     Form2->show();
-    Retype(c.Edit1, "127.0.0.1/1:");
-    Retype(c.Edit2, "/elsewhere/");
+    Retype(Box("Edit1"), "127.0.0.1/1:");
+    Retype(Box("Edit2"), "/elsewhere/");
     for (const Case& test : cases) {
         Dialogs.Messages.clear();
-        Retype(c.Edit4, test.Name);
-        Retype(c.Edit5, test.Password);
+        Retype(Box("Edit4"), test.Name);
+        Retype(Box("Edit5"), test.Password);
         PressOk();
         EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{test.Message}) << test.Name.toStdString() << "|"
                                                                             << test.Password.toStdString();
@@ -217,10 +189,10 @@ TEST_F(SettingsWindowLook, NineBytePasswordFromTheSettingsFileIsRefused)
 {
     AppSettings = {"old:", "/old/", 0, "Nine", "123456789"};
     Form2->show();
-    EXPECT_EQ(EditText(Controls().Edit5), "123456789") << "filled without the keyboard's limit";
+    EXPECT_EQ(EditText(Box("Edit5")), "123456789") << "filled without the keyboard's limit";
     PressOk();
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{PasswordLength});
-    EXPECT_EQ(Form2->focusWidget(), Controls().Edit5);
+    EXPECT_EQ(Form2->focusWidget(), Box("Edit5"));
     EXPECT_EQ(AppSettings.ServerName, "old:");
 }
 
@@ -228,8 +200,8 @@ TEST_F(SettingsWindowLook, EscPressesCancel)
 {
     AppSettings = {"old:", "/old/", 0, "", ""};
     Form2->show();
-    Retype(Controls().Edit1, "new:");
-    QTest::keyClick(Controls().Edit1, Qt::Key_Escape);
+    Retype(Box("Edit1"), "new:");
+    QTest::keyClick(Box("Edit1"), Qt::Key_Escape);
     EXPECT_FALSE(Form2->isVisible());
     EXPECT_EQ(AppSettings.ServerName, "old:");
     EXPECT_TRUE(Dialogs.Messages.empty());
@@ -256,8 +228,8 @@ protected:
     void Submit(const QString& name, const QString& password)
     {
         Form2->show();
-        Retype(Controls().Edit4, name);
-        Retype(Controls().Edit5, password);
+        Retype(Box("Edit4"), name);
+        Retype(Box("Edit5"), password);
         PressOk();
     }
 
@@ -284,7 +256,7 @@ TEST_P(Registration, FirstPlayerGetsOneAndEachLaterOneTheMaximumPlusOne)
 {
     ASSERT_FALSE(Db.TableExists("PLAYER"));
     Form2->show();
-    Retype(Controls().Edit3, "OTHER.FDB");  // never read
+    Retype(Box("Edit3"), "OTHER.FDB");  // never read
     Submit("Alice", "pass1234");
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Registered});
     EXPECT_FALSE(Form2->isVisible());
@@ -337,9 +309,9 @@ TEST_P(Registration, TheLaterOfTwoRacingInsertsFailsOnTheUniqueNumber)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
     AddPlayer("1", "'Alpha'", "'alpha123'", "0");
-    AppSettings.PlayerNo = 0;
-    AppSettings.PlayerName.clear();
-    AppSettings.PlayerPassword.clear();
+    AppSettings.PlayerNo = 9;
+    AppSettings.PlayerName = "Old";
+    AppSettings.PlayerPassword = "oldpass1";
 
     // The rival's row is not committed yet, so this program still reads 1 as the maximum.
     RivalRegistration rival("2,'Rival','rival123',0");
@@ -350,7 +322,7 @@ TEST_P(Registration, TheLaterOfTwoRacingInsertsFailsOnTheUniqueNumber)
 
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{RegistrationFailed});
     EXPECT_FALSE(Form2->isVisible());
-    ExpectPlayerFields(0, "", "");
+    ExpectPlayerFields(9, "Old", "oldpass1");
     EXPECT_EQ(Players(), (std::vector<TextList>{{"1", "Alpha", "alpha123", "0"}, {"2", "Rival", "rival123", "0"}}));
 
     // Trying again takes the next number.
@@ -386,19 +358,19 @@ TEST_F(SettingsWindowDatabase, WrongPasswordKeepsTheWindowOpenAndCancelKeepsTheN
     AppSettings = {"old:", "/old/", 9, "Old", "oldpass1"};
 
     Form2->show();
-    Retype(Controls().Edit1, ToQt(server));
-    Retype(Controls().Edit2, ToQt(folder));
+    Retype(Box("Edit1"), ToQt(server));
+    Retype(Box("Edit2"), ToQt(folder));
     Submit("Carol", "abcdefgh");  // letter case counts
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{PasswordDiffers});
     EXPECT_TRUE(Form2->isVisible());
-    EXPECT_EQ(Form2->focusWidget(), Controls().Edit5);
+    EXPECT_EQ(Form2->focusWidget(), Box("Edit5"));
     EXPECT_FALSE(Form1->Database().Connected());
     EXPECT_EQ(AppSettings.ServerName, server);
     EXPECT_EQ(AppSettings.DataFolder, folder);
     ExpectPlayerFields(9, "Old", "oldpass1");
     EXPECT_EQ(Players(), (std::vector<TextList>{{"3", "Carol", "abcdEFGH", "1.5"}}));
 
-    QTest::mouseClick(Controls().Button2, Qt::LeftButton);
+    QTest::mouseClick(Button("Button2"), Qt::LeftButton);
     EXPECT_FALSE(Form2->isVisible());
     EXPECT_EQ(AppSettings.ServerName, server);
     EXPECT_EQ(AppSettings.DataFolder, folder);
@@ -437,7 +409,7 @@ TEST_F(SettingsWindowDatabase, QuotesNeverReachTheDatabase)
 {
     const std::string before = AppSettings.DataFolder;
     Form2->show();
-    Retype(Controls().Edit2, "/changed/");
+    Retype(Box("Edit2"), "/changed/");
     Submit("O'Brien", "pass1234");
     Submit("Brien", "pass\"234");
     EXPECT_EQ(Dialogs.Messages, (std::vector<std::string>{QuoteRefused, QuoteRefused}));
@@ -447,46 +419,49 @@ TEST_F(SettingsWindowDatabase, QuotesNeverReachTheDatabase)
     EXPECT_FALSE(Db.TableExists("PLAYER")) << "the window did not even open the database";
 }
 
-TEST_F(SettingsWindowDatabase, WrongServerEndsInTheFailureMessageQuickly)
+// A failed insert: the message, then the window closes with its connection, and the player
+// fields keep what they held; the new server stays.
+TEST_F(SettingsWindowDatabase, FailedRegistrationClosesAndKeepsThePlayer)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
-    AppSettings.PlayerNo = 0;
-    AppSettings.PlayerName.clear();
-    AppSettings.PlayerPassword.clear();
+    struct Case {
+        const char* Why;
+        const char* Server;       // typed over the one shown, when set
+        const char* TakenNumber;  // a row already there, when set
+    };
+    const Case cases[] = {
+        {"nothing listens on port 1", "127.0.0.1/1:", nullptr},
+        {"the number after the largest INTEGER is refused, not wrapped", nullptr, "2147483647"},
+    };
+    const std::string server = AppSettings.ServerName;
     const std::string folder = AppSettings.DataFolder;
-
-    Form2->show();
-    Retype(Controls().Edit1, "127.0.0.1/1:");  // nothing listens on port 1
-    QElapsedTimer clock;
-    clock.start();
-    Submit("Alice", "pass1234");
-    EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{RegistrationFailed});
-    EXPECT_FALSE(Form2->isVisible());
-    EXPECT_FALSE(Form1->Database().Connected());
-    EXPECT_EQ(AppSettings.ServerName, "127.0.0.1/1:");
-    EXPECT_EQ(AppSettings.DataFolder, folder);
-    ExpectPlayerFields(0, "", "");
-    EXPECT_TRUE(Players().empty());
-}
-
-TEST_F(SettingsWindowDatabase, NumberAfterTheLargestIntegerIsRefusedNotWrapped)
-{
-    ASSERT_TRUE(Db.CreatePlayerTable());
-    AddPlayer("2147483647", "'Last'", "'last1234'", "0");
-    AppSettings.PlayerNo = 0;
-    Submit("Next", "next1234");
-    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{RegistrationFailed});
-    EXPECT_EQ(AppSettings.PlayerNo, 0);
-    EXPECT_EQ(Players().size(), 1u);
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Why);
+        Dialogs.Messages.clear();
+        AppSettings = {server, folder, 9, "Old", "oldpass1"};
+        if (test.TakenNumber) AddPlayer(test.TakenNumber, "'Last'", "'last1234'", "0");
+        Form2->show();
+        if (test.Server) Retype(Box("Edit1"), test.Server);
+        QElapsedTimer clock;
+        clock.start();
+        Submit("Alice", "pass1234");
+        EXPECT_LT(clock.elapsed(), 5000);
+        EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{RegistrationFailed});
+        EXPECT_FALSE(Form2->isVisible());
+        EXPECT_FALSE(Form1->Database().Connected());
+        EXPECT_EQ(AppSettings.ServerName, test.Server ? test.Server : server);
+        EXPECT_EQ(AppSettings.DataFolder, folder);
+        ExpectPlayerFields(9, "Old", "oldpass1");
+        EXPECT_EQ(Players().size(), test.TakenNumber ? 1u : 0u);
+    }
 }
 
 TEST_F(SettingsWindowDatabase, EnterInThePasswordBoxPressesOk)
 {
     Form2->show();
-    Retype(Controls().Edit4, "Keys");
-    Retype(Controls().Edit5, "keys1234");
-    QTest::keyClick(Controls().Edit5, Qt::Key_Return);
+    Retype(Box("Edit4"), "Keys");
+    Retype(Box("Edit5"), "keys1234");
+    QTest::keyClick(Box("Edit5"), Qt::Key_Return);
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Registered});
     EXPECT_FALSE(Form2->isVisible());
     ExpectPlayerFields(1, "Keys", "keys1234");
@@ -498,9 +473,9 @@ TEST_F(SettingsWindowDatabase, MainWindowRunsTheWindowModallyBetweenDisconnectAn
     Exe.Write("games.dat", AppSettings.ServerName + "\r\n" + AppSettings.DataFolder + "\r\n0\r\n\r\n\r\n");
     Form1->show();
     ASSERT_TRUE(Form1->Database().Connected());
-    QTabBar* tabs = Form1->Controls.PageControl1->tabBar();
+    QTabBar* tabs = Control<QTabWidget>(Form1, "PageControl1")->tabBar();
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
-    QTest::mouseClick(Form1->Controls.Button2, Qt::LeftButton);  // a Q&A window is open
+    QTest::mouseClick(Control<QPushButton>(Form1, "Button2"), Qt::LeftButton);  // a Q&A window is open
     ASSERT_TRUE(Form3->isVisible());
     const auto moved = NewFolder();
     ASSERT_FALSE(moved->HasDatabaseFile());
@@ -511,13 +486,13 @@ TEST_F(SettingsWindowDatabase, MainWindowRunsTheWindowModallyBetweenDisconnectAn
         EXPECT_EQ(QApplication::activeModalWidget(), Form2);
         EXPECT_FALSE(Form3->isVisible());
         EXPECT_FALSE(Form1->Database().Connected());
-        Retype(Controls().Edit2, ToQt(moved->DataFolder()));
-        Retype(Controls().Edit4, "Mover");
-        Retype(Controls().Edit5, "move1234");
+        Retype(Box("Edit2"), ToQt(moved->DataFolder()));
+        Retype(Box("Edit4"), "Mover");
+        Retype(Box("Edit5"), "move1234");
         PressOk();
         if (Form2->isVisible()) Form2->reject();  // never leave the test stuck in the modal loop
     });
-    QTest::mouseClick(Form1->Controls.Button1, Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(Form1, "Button1"), Qt::LeftButton);
 
     ASSERT_TRUE(ranInside);
     EXPECT_FALSE(Form2->isVisible());
@@ -536,10 +511,10 @@ TEST_F(SettingsWindowDatabase, MainWindowRunsTheWindowModallyBetweenDisconnectAn
     bool cancelled = false;
     QTimer::singleShot(0, [&] {
         cancelled = !Form1->Database().Connected();
-        QTest::mouseClick(Controls().Button2, Qt::LeftButton);
+        QTest::mouseClick(Button("Button2"), Qt::LeftButton);
         if (Form2->isVisible()) Form2->reject();
     });
-    QTest::mouseClick(Form1->Controls.Button1, Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(Form1, "Button1"), Qt::LeftButton);
     EXPECT_TRUE(cancelled);
     EXPECT_TRUE(Form1->Database().Connected());
     EXPECT_EQ(Form1->Database().CountRows("PLAYER", ""), 1);

@@ -4,150 +4,120 @@
 
 #include "qa/qa_window_fixture.h"
 
+#include <tuple>
+
 namespace {
 
 class EditWindow : public QaWindowTest {
 protected:
-    static Ui::TForm4& C() { return Form4->Controls; }
-    static QaBoxes Boxes()
-    {
-        auto& c = C();
-        return {c.Edit1, c.Edit2, c.Edit3, c.Edit4, c.Edit5, c.Edit6, c.Edit7, c.Edit8, c.Edit9, c.Edit10};
-    }
+    static QLineEdit* Box(const char* name) { return Control<QLineEdit>(Form4, name); }
+    static QPushButton* Button(const char* name) { return Control<QPushButton>(Form4, name); }
+    static QaBoxes Boxes() { return BoxesOf(Form4); }
     // Opens the window with two stored questions: 5 with every column, 6 with only Q1 and ANS.
     void Open()
     {
         Form4->show();
-        ASSERT_TRUE(C().Button1->isEnabled());
+        ASSERT_TRUE(Button("Button1")->isEnabled());
         AddRow(Sjis("5,50,'五番の一','五番の二','五番の三','五番の四','正解','誤一','誤二','誤三',3"));
         AddRow(Sjis("6,60,'六番',NULL,NULL,NULL,'六の正解',NULL,NULL,NULL,2"));
     }
     static void Fetch(const char* number)
     {
-        Retype(C().Edit1, number);
-        Click(C().Button4);
+        Retype(Box("Edit1"), number);
+        Click(Button("Button4"));
     }
 };
 
-TEST_F(EditWindow, IsLaidOutAsDesigned)
+TEST_F(EditWindow, ControlsCarryTheirCaptionsAndTabOrder)
 {
-    auto& c = C();
-    EXPECT_EQ(Form4->size(), QSize(449, 273));
     EXPECT_EQ(Form4->minimumSize(), Form4->maximumSize());
-    EXPECT_EQ(Form4->windowTitle(), Utf8("Ｑ＆Ａデータ編集"));
     EXPECT_EQ(Form4->palette().color(QPalette::Window), QColor(Qt::white));
-    EXPECT_EQ(c.Panel1->palette().color(QPalette::Window), QColor(0xEB, 0xEB, 0xEB));
+    auto* panel = Control<QFrame>(Form4, "Panel1");
+    EXPECT_EQ(panel->palette().color(QPalette::Window), QColor(0xEB, 0xEB, 0xEB));
     EXPECT_EQ(Form4->font().pixelSize(), 13);
 
-    const std::vector<std::pair<QWidget*, const char*>> captions = {
-        {c.Label1, "登録番号"},       {c.Label2, "並替番号"},   {c.Label3, "質問"},
-        {c.Label6, "正解答え"},       {c.Label7, "不正解答え"}, {c.Button4, "データ取得(&R)"},
-        {c.Button1, "編集登録(&S)"}, {c.Button2, "クリア(&C)"}, {c.Button3, "閉じる(&X)"}};
-    for (const auto& [widget, caption] : captions)
-        EXPECT_EQ(widget->property("text").toString(), Utf8(caption)) << widget->objectName().toStdString();
-    EXPECT_EQ(c.Button4->parentWidget(), c.Panel1);
-    EXPECT_GT(c.Button4->x(), c.Edit1->geometry().right()) << "the fetch button is right of the number";
-    EXPECT_TRUE(c.Button1->isDefault());
-    EXPECT_FALSE(c.Edit1->testAttribute(Qt::WA_InputMethodEnabled));
-    EXPECT_FALSE(c.Edit2->testAttribute(Qt::WA_InputMethodEnabled));
-    EXPECT_TRUE(c.Edit10->testAttribute(Qt::WA_InputMethodEnabled));
-
-    const std::vector<QWidget*> order = {c.Edit1, c.Button4, c.Edit2, c.Edit3, c.Edit4, c.Edit5, c.Edit6, c.Edit7,
-                                         c.Edit8, c.Edit9, c.Edit10, c.Button1, c.Button2, c.Button3, c.Edit1};
-    for (size_t i = 0; i + 1 < order.size(); ++i)
-        EXPECT_EQ(NextTabStop(order[i]), order[i + 1]) << order[i]->objectName().toStdString();
+    ExpectTexts(Form4, {{"Label1", "登録番号"}, {"Label2", "並替番号"}, {"Label3", "質問"}, {"Label6", "正解答え"},
+                        {"Label7", "不正解答え"}, {"Button4", "データ取得(&R)"}, {"Button1", "編集登録(&S)"},
+                        {"Button2", "クリア(&C)"}, {"Button3", "閉じる(&X)"}});
+    EXPECT_EQ(Button("Button4")->parentWidget(), panel);
+    EXPECT_TRUE(Button("Button1")->isDefault());
+    EXPECT_FALSE(Box("Edit1")->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_FALSE(Box("Edit2")->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_TRUE(Box("Edit10")->testAttribute(Qt::WA_InputMethodEnabled));
+    ExpectTabChain(Form4, {"Edit1", "Button4", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7", "Edit8", "Edit9",
+                           "Edit10", "Button1", "Button2", "Button3", "Edit1"});
 
     // The same byte limits as the entry window.
-    QTest::keyClicks(c.Edit1, "1234567890");
-    EXPECT_EQ(c.Edit1->text(), "12345678");
-    TypeText(c.Edit6, QString(51, 'x'));
-    EXPECT_EQ(c.Edit6->text(), QString(50, 'x'));
-    TypeText(c.Edit9, QString(31, 'y'));
-    EXPECT_EQ(c.Edit9->text(), QString(30, 'y'));
+    QTest::keyClicks(Box("Edit1"), "1234567890");
+    EXPECT_EQ(Box("Edit1")->text(), "12345678");
+    TypeText(Box("Edit6"), QString(51, 'x'));
+    EXPECT_EQ(Box("Edit6")->text(), QString(50, 'x'));
+    TypeText(Box("Edit9"), QString(31, 'y'));
+    EXPECT_EQ(Box("Edit9")->text(), QString(30, 'y'));
 }
 
-TEST_F(EditWindow, FetchFillsTheBoxesWithNullsAsEmpty)
+// Each fetch in turn, by the button or by Enter in the number box: the boxes it fills (NULL as
+// empty, a missing row as all empty), silently, with the focus on the sort number.
+TEST_F(EditWindow, FetchFillsEveryBoxFromTheRow)
 {
+    const std::vector<QString> five = {"5", "50", Utf8("五番の一"), Utf8("五番の二"), Utf8("五番の三"),
+                                       Utf8("五番の四"), Utf8("正解"), Utf8("誤一"), Utf8("誤二"), Utf8("誤三")};
+    const std::vector<QString> six = {"6", "60", Utf8("六番"), "", "", "", Utf8("六の正解"), "", "", ""};
+    const std::vector<std::tuple<const char*, bool, std::vector<QString>>> cases = {
+        {"5", false, five}, {" 6", false, six}, {"7", false, std::vector<QString>(10)}, {"6", true, six}};
     Open();
-    Fetch("5");
-    EXPECT_EQ(Texts(Boxes()), (std::vector<QString>{"5", "50", Utf8("五番の一"), Utf8("五番の二"), Utf8("五番の三"),
-                                                    Utf8("五番の四"), Utf8("正解"), Utf8("誤一"), Utf8("誤二"),
-                                                    Utf8("誤三")}));
-    EXPECT_EQ(Form4->focusWidget(), C().Edit2);
-
-    Fetch(" 6");
-    EXPECT_EQ(Texts(Boxes()), (std::vector<QString>{"6", "60", Utf8("六番"), "", "", "", Utf8("六の正解"), "", "", ""}));
-    EXPECT_TRUE(Dialogs.Messages.empty());
+    const TextList storedSix = Row(6);
+    for (const auto& [number, enter, texts] : cases) {
+        Retype(Box("Edit1"), number);
+        if (enter) {
+            Box("Edit1")->setFocus();
+            QTest::keyClick(Box("Edit1"), Qt::Key_Return);
+        } else {
+            Click(Button("Button4"));
+        }
+        EXPECT_EQ(Texts(Boxes()), texts) << number;
+        EXPECT_EQ(Form4->focusWidget(), Box("Edit2")) << number;
+    }
+    EXPECT_TRUE(Dialogs.Messages.empty()) << "Enter in the number box saves nothing";
+    EXPECT_EQ(Row(6), storedSix);
 }
 
-TEST_F(EditWindow, EnterInTheNumberBoxFetchesAndSavesNothing)
+// Fetched and saved unchanged, a row keeps its NULLs, its answer position and its bytes, even
+// NEC and IBM duplicate codes and a byte that is no character, as another program may have
+// stored them.
+TEST_F(EditWindow, SavingUnchangedKeepsTheRowAsItWas)
 {
-    Open();
-    auto& c = C();
-    c.Edit1->setFocus();
-    TypeText(c.Edit1, "6");
-    QTest::keyClick(c.Edit1, Qt::Key_Return);
-    EXPECT_TRUE(Dialogs.Messages.empty());
-    EXPECT_EQ(c.Edit3->text(), Utf8("六番"));
-    EXPECT_EQ(Row(6), (TextList{"6", "60", Sjis("六番"), "", "", "", Sjis("六の正解"), "", "", "", "2"}));
-}
-
-TEST_F(EditWindow, FetchThenSaveWritesTheStoredBytesUnchanged)
-{
-    // NEC and IBM duplicate codes and a byte that is no character, as another program may
-    // have stored them.
     const std::string question = "\xED\x40\xFA\x4A\xEE\xF9\xFA\x54\x80";
     Open();
-    ASSERT_TRUE(Db().UpdateText("QUIZQA", "Q1='" + question + "'", "N=6"));
+    ASSERT_TRUE(Db().UpdateText("QUIZQA", "Q3='" + question + "'", "N=6"));
     Fetch("6");
-    Click(C().Button1);
+    Click(Button("Button1"));
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("編集登録OK")});
-    EXPECT_EQ(Row(6)[2], question);
-}
-
-TEST_F(EditWindow, FetchingAMissingNumberEmptiesEveryBoxSilently)
-{
-    Open();
-    Fetch("5");
-    Fetch("7");
-    for (QLineEdit* box : Boxes()) EXPECT_TRUE(box->text().isEmpty()) << box->objectName().toStdString();
-    EXPECT_TRUE(Dialogs.Messages.empty());
-    EXPECT_EQ(Form4->focusWidget(), C().Edit2);
-}
-
-TEST_F(EditWindow, SavingUnchangedKeepsNullsAndTheAnswerPosition)
-{
-    Open();
-    Fetch("6");
-    Click(C().Button1);
-    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("編集登録OK")});
-    EXPECT_EQ(Rows("N=6 AND Q2 IS NULL AND Q3 IS NULL AND Q4 IS NULL AND AN1 IS NULL AND AN2 IS NULL AND AN3 IS NULL"),
-              1);
-    EXPECT_EQ(Row(6), (TextList{"6", "60", Sjis("六番"), "", "", "", Sjis("六の正解"), "", "", "", "2"}));
+    EXPECT_EQ(Rows("N=6 AND Q2 IS NULL AND Q4 IS NULL AND AN1 IS NULL AND AN2 IS NULL AND AN3 IS NULL"), 1);
+    EXPECT_EQ(Row(6), (TextList{"6", "60", Sjis("六番"), "", question, "", Sjis("六の正解"), "", "", "", "2"}));
 }
 
 TEST_F(EditWindow, SavingWritesEveryBoxAndLeavesTheAnswerPosition)
 {
     Open();
-    auto& c = C();
     Fetch("5");
-    Retype(c.Edit2, "");
-    Retype(c.Edit3, Utf8("新しい質問"));
-    Retype(c.Edit4, "");
-    Retype(c.Edit5, " ");
-    Retype(c.Edit8, "");
-    QTest::keyClick(c.Edit8, Qt::Key_Return);
+    Retype(Box("Edit2"), "");
+    Retype(Box("Edit3"), Utf8("新しい質問"));
+    Retype(Box("Edit4"), "");
+    Retype(Box("Edit5"), " ");
+    Retype(Box("Edit8"), "");
+    QTest::keyClick(Box("Edit8"), Qt::Key_Return);
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("編集登録OK")});
     EXPECT_EQ(Row(5), (TextList{"5", "0", Sjis("新しい質問"), "", " ", Sjis("五番の四"), Sjis("正解"), "",
                                 Sjis("誤二"), Sjis("誤三"), "3"}));
     EXPECT_EQ(Rows("N=5 AND Q2 IS NULL AND AN1 IS NULL"), 1);
     EXPECT_EQ(Row(6)[2], Sjis("六番")) << "only the row with the number changes";
-    EXPECT_EQ(c.Edit3->text(), Utf8("新しい質問")) << "the boxes are left as they are";
+    EXPECT_EQ(Box("Edit3")->text(), Utf8("新しい質問")) << "the boxes are left as they are";
 
     // The fetch shows the saved row; ANN stays hidden and untouched.
     Fetch("5");
-    EXPECT_EQ(c.Edit2->text(), "0");
-    EXPECT_EQ(c.Edit5->text(), " ");
+    EXPECT_EQ(Box("Edit2")->text(), "0");
+    EXPECT_EQ(Box("Edit5")->text(), " ");
     EXPECT_EQ(Row(5)[10], "3");
 }
 
@@ -156,8 +126,8 @@ TEST_F(EditWindow, ChangingTheNumberAfterAFetchOverwritesThatRow)
     Open();
     const TextList five = Row(5);
     Fetch("5");
-    Retype(C().Edit1, "6");
-    Click(C().Button1);
+    Retype(Box("Edit1"), "6");
+    Click(Button("Button1"));
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("編集登録OK")});
     EXPECT_EQ(Row(5), five);
     TextList six = five;
@@ -166,8 +136,8 @@ TEST_F(EditWindow, ChangingTheNumberAfterAFetchOverwritesThatRow)
     EXPECT_EQ(Row(6), six);
 
     // A number with no row: reported as saved, and nothing is added or changed.
-    Retype(C().Edit1, "8");
-    Click(C().Button1);
+    Retype(Box("Edit1"), "8");
+    Click(Button("Button1"));
     EXPECT_EQ(Dialogs.Messages.back(), Sjis("編集登録OK"));
     EXPECT_EQ(Rows(""), 2);
     EXPECT_EQ(Rows("N=8"), 0);
@@ -177,20 +147,19 @@ TEST_F(EditWindow, ChangingTheNumberAfterAFetchOverwritesThatRow)
 TEST_F(EditWindow, BadNumbersAreRefusedForFetchAndSave)
 {
     Open();
-    auto& c = C();
     Fetch("5");
     const TextList five = Row(5);
     for (const char* number : {"", "0", "-5", "5 ", "abc"}) {
-        for (QPushButton* button : {c.Button4, c.Button1}) {
+        for (QPushButton* button : {Button("Button4"), Button("Button1")}) {
             Dialogs.Messages.clear();
-            Retype(c.Edit1, number);
-            c.Edit3->setFocus();
+            Retype(Box("Edit1"), number);
+            Box("Edit3")->setFocus();
             Click(button);
             EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("登録番号は1以上の整数で入力して下さい")})
                 << number << " " << button->objectName().toStdString();
-            EXPECT_EQ(Form4->focusWidget(), c.Edit1);
-            EXPECT_EQ(c.Edit1->text(), number) << "no number is proposed here";
-            EXPECT_EQ(c.Edit3->text(), Utf8("五番の一")) << "a refused fetch empties nothing";
+            EXPECT_EQ(Form4->focusWidget(), Box("Edit1"));
+            EXPECT_EQ(Box("Edit1")->text(), number) << "no number is proposed here";
+            EXPECT_EQ(Box("Edit3")->text(), Utf8("五番の一")) << "a refused fetch empties nothing";
         }
     }
     EXPECT_EQ(Row(5), five);
@@ -199,17 +168,16 @@ TEST_F(EditWindow, BadNumbersAreRefusedForFetchAndSave)
 TEST_F(EditWindow, QuotesAreRefusedOnSave)
 {
     Open();
-    auto& c = C();
     Fetch("5");
     const TextList five = Row(5);
-    Retype(c.Edit9, Utf8("\"誤\""));
-    c.Edit9->setFocus();
-    Click(c.Button1);
+    Retype(Box("Edit9"), Utf8("\"誤\""));
+    Box("Edit9")->setFocus();
+    Click(Button("Button1"));
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("引用符「'」「\"」を入力しないで下さい")});
-    EXPECT_EQ(Form4->focusWidget(), c.Edit3);
-    Retype(c.Edit9, "");
-    Retype(c.Edit4, "x' WHERE 1=1 --");
-    Click(c.Button1);
+    EXPECT_EQ(Form4->focusWidget(), Box("Edit3"));
+    Retype(Box("Edit9"), "");
+    Retype(Box("Edit4"), "x' WHERE 1=1 --");
+    Click(Button("Button1"));
     EXPECT_EQ(Dialogs.Messages.size(), 2u);
     EXPECT_EQ(Dialogs.Messages.back(), Sjis("引用符「'」「\"」を入力しないで下さい"));
     EXPECT_EQ(Row(5), five);
@@ -219,33 +187,31 @@ TEST_F(EditWindow, QuotesAreRefusedOnSave)
 TEST_F(EditWindow, WithoutConnectionFetchAndSaveAreDisabled)
 {
     Db().DisconnectDatabase();
-    auto& c = C();
     Form4->show();
-    EXPECT_FALSE(c.Button1->isEnabled());
-    EXPECT_FALSE(c.Button4->isEnabled());
+    EXPECT_FALSE(Button("Button1")->isEnabled());
+    EXPECT_FALSE(Button("Button4")->isEnabled());
     for (QLineEdit* box : Boxes()) TypeText(box, "1");
-    QTest::keyClick(c.Edit3, Qt::Key_Return);
+    QTest::keyClick(Box("Edit3"), Qt::Key_Return);
     EXPECT_TRUE(Dialogs.Messages.empty());
-    Click(c.Button2);
+    Click(Button("Button2"));
     for (QLineEdit* box : Boxes()) EXPECT_TRUE(box->text().isEmpty());
-    QTest::keyClick(c.Edit1, Qt::Key_Escape);
+    QTest::keyClick(Box("Edit1"), Qt::Key_Escape);
     EXPECT_FALSE(Form4->isVisible());
 
     Db().ConnectDatabase();
     Form4->show();
-    EXPECT_TRUE(c.Button1->isEnabled());
-    EXPECT_TRUE(c.Button4->isEnabled());
-    EXPECT_EQ(Form4->focusWidget(), c.Edit1);
+    EXPECT_TRUE(Button("Button1")->isEnabled());
+    EXPECT_TRUE(Button("Button4")->isEnabled());
+    EXPECT_EQ(Form4->focusWidget(), Box("Edit1"));
     EXPECT_TRUE(Db().TableExists("QUIZQA"));
 }
 
 TEST_F(EditWindow, ConnectionLostAfterShow)
 {
     Open();
-    auto& c = C();
     Fetch("5");
     Db().DisconnectDatabase();
-    Click(c.Button1);
+    Click(Button("Button1"));
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("編集登録失敗")});
     // A fetch finds nothing to read and shows empty boxes, without a message.
     Fetch("5");

@@ -8,6 +8,7 @@
 #include "app/window_style.h"
 #include "qa/list_window.h"
 
+#include "support/controls.h"
 #include "support/firebird_fixture.h"
 #include "support/recording_dialogs.h"
 #include "support/tcp_relay.h"
@@ -16,9 +17,13 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -51,6 +56,8 @@ std::vector<std::string> SplitLines(const std::string& text)
     return lines;
 }
 
+QTableWidget* Grid() { return Control<QTableWidget>(Form5, "StringGrid1"); }
+
 class ListWindow : public ::testing::Test {
 protected:
     void SetUp() override
@@ -68,8 +75,9 @@ protected:
     }
 
     static QuizDatabase& Db() { return Form1->Database(); }
-    static Ui::TForm5& Controls() { return Form5->Controls; }
-    static QTableWidget* Grid() { return Form5->Controls.StringGrid1; }
+    static QPushButton* Button(const char* name) { return Control<QPushButton>(Form5, name); }
+    static QComboBox* Combo(const char* name) { return Control<QComboBox>(Form5, name); }
+    static QLineEdit* FilterBox() { return Control<QLineEdit>(Form5, "Edit1"); }
 
     // Rows 1..count as another program would have stored them: N i, SN count + 1 - i, the
     // texts q<i>, r<i>, s<i>, t<i>, a<i>, b<i>, c<i>, d<i>, ANN 1..4.
@@ -150,9 +158,9 @@ protected:
     // Types the filter text, picks the filter and so runs it.
     static void Filter(const QString& text, int index)
     {
-        Controls().Edit1->clear();
-        TypeText(Controls().Edit1, text);
-        Pick(Controls().ComboBox2, index);
+        FilterBox()->clear();
+        TypeText(FilterBox(), text);
+        Pick(Combo("ComboBox2"), index);
     }
 
     // The statement of the last load, from the window's filter and order.
@@ -163,88 +171,72 @@ protected:
     RecordingDialogs Dialogs;
 };
 
-TEST_F(ListWindow, PagesThroughOneHundredFiftyRows)
+// The page buttons pressed after the show, each with the rows the grid then shows (by N),
+// PageStart and NextPageStart.
+TEST_F(ListWindow, PageButtonsWalkTheResult)
+{
+    struct Step {
+        const char* Button;  // none: the show itself
+        Numbers Page;
+        int Start;
+        int Next;
+    };
+    const std::vector<std::pair<int, std::vector<Step>>> cases = {
+        {150,
+         {{nullptr, Range(1, 100), 1, 101},
+          {"Button3", Range(101, 150), 101, 151},
+          {"Button3", {}, 151, 151},  // past the end: an empty page, not the last row again
+          {"Button2", Range(51, 150), 51, 151},
+          {"Button1", Range(1, 100), 1, 101}}},
+        {100,
+         {{nullptr, Range(1, 100), 1, 101},
+          {"Button3", {}, 101, 101},
+          {"Button3", {}, 101, 101},
+          {"Button2", Range(1, 100), 1, 101}}},
+        {3, {{nullptr, {1, 2, 3}, 1, 4}, {"Button2", {1, 2, 3}, 1, 4}}},  // previous on the first page reloads it
+        {0, {{nullptr, {}, 1, 1}, {"Button3", {}, 1, 1}}},
+    };
+    for (const auto& [rows, steps] : cases) {
+        SCOPED_TRACE(std::to_string(rows) + " rows");
+        if (Db().TableExists("QUIZQA")) {
+            ASSERT_TRUE(Db().DeleteRows("QUIZQA", ""));
+        }
+        AddRows(rows);
+        Form5->show();
+        for (const Step& step : steps) {
+            if (step.Button) Click(Button(step.Button));
+            ExpectPage(step.Page);
+            EXPECT_EQ(Form5->PageStart, step.Start) << (step.Button ? step.Button : "show");
+            EXPECT_EQ(Form5->NextPageStart, step.Next) << (step.Button ? step.Button : "show");
+        }
+        Form5->close();
+    }
+    EXPECT_TRUE(Dialogs.Messages.empty());
+}
+
+TEST_F(ListWindow, EachLoadShowsWhatOthersChangedOrAdded)
 {
     AddRows(150);
     Form5->show();
-    ExpectPage(Range(1, 100));
-    EXPECT_EQ(Form5->PageStart, 1);
-    EXPECT_EQ(Form5->NextPageStart, 101);
     // All ten shown columns in table order, ANN left out.
     for (int column = 0; column < 10; ++column)
         EXPECT_EQ(Cell(1, column), (QStringList{"1", "150", "q1", "r1", "s1", "t1", "a1", "b1", "c1", "d1"}[column]));
     EXPECT_EQ(LastStatement(), (TextList{"SELECT * FROM QUIZQA", "  ORDER BY N;"}));
 
-    Click(Controls().Button3);
-    ExpectPage(Range(101, 150));
-    EXPECT_EQ(Form5->PageStart, 101);
-    EXPECT_EQ(Cell(50, 2), "q150");
-
-    // Past the end: an empty page, not the last row again.
-    Click(Controls().Button3);
-    ExpectPage({});
-    EXPECT_EQ(Form5->PageStart, 151);
-    EXPECT_EQ(Form5->NextPageStart, 151);
-
-    Click(Controls().Button2);
-    ExpectPage(Range(51, 150));
-    EXPECT_EQ(Form5->PageStart, 51);
-
-    Click(Controls().Button1);
-    ExpectPage(Range(1, 100));
-    EXPECT_EQ(Form5->PageStart, 1);
-
     // Refresh shows the same page again, with what others changed in the meantime.
-    Click(Controls().Button3);
+    Click(Button("Button3"));
     ASSERT_TRUE(Db().UpdateText("QUIZQA", "Q1='changed'", "N=120"));
-    Click(Controls().Button4);
+    Click(Button("Button4"));
     ExpectPage(Range(101, 150));
     EXPECT_EQ(Cell(20, 2), "changed");
-    EXPECT_TRUE(Dialogs.Messages.empty());
-}
+    EXPECT_EQ(Cell(50, 2), "q150");
 
-TEST_F(ListWindow, ExactlyOneHundredRowsThenAnEmptyPageThatStays)
-{
-    AddRows(100);
-    Form5->show();
-    ExpectPage(Range(1, 100));
-    Click(Controls().Button3);
-    ExpectPage({});
-    EXPECT_EQ(Form5->PageStart, 101);
-    Click(Controls().Button3);
-    ExpectPage({});
-    EXPECT_EQ(Form5->PageStart, 101);
-    Click(Controls().Button2);
-    ExpectPage(Range(1, 100));
-    EXPECT_EQ(Form5->PageStart, 1);
-}
-
-TEST_F(ListWindow, EmptyTableKeepsTheFirstPage)
-{
-    ASSERT_TRUE(Db().CreateQuizQaTable());
-    Form5->show();
-    ExpectPage({});
-    EXPECT_EQ(Form5->NextPageStart, 1);
-    Click(Controls().Button3);
-    ExpectPage({});
-    EXPECT_EQ(Form5->PageStart, 1);
-    // A row that another program adds appears at the next load.
-    AddRow("7, 1, 'new', NULL, NULL, NULL, 'ans', NULL, NULL, NULL, 1");
-    Click(Controls().Button3);
-    ExpectPage({7});
+    // A row added after the last one appears on the next page; NULL shows as an empty cell.
+    AddRow("151, 1, 'new', NULL, NULL, NULL, 'ans', NULL, NULL, NULL, 1");
+    Click(Button("Button3"));
+    ExpectPage({151});
     EXPECT_EQ(Cell(1, 3), QString());
-}
-
-TEST_F(ListWindow, PreviousOnTheFirstPageReloadsIt)
-{
-    AddRows(3);
-    Form5->show();
-    ExpectPage({1, 2, 3});
-    AddRow("4, 0, 'q4', NULL, NULL, NULL, 'a4', NULL, NULL, NULL, 1");
-    Click(Controls().Button2);
-    ExpectPage({1, 2, 3, 4});
-    EXPECT_EQ(Form5->PageStart, 1);
-    EXPECT_EQ(Form5->NextPageStart, 5);
+    EXPECT_TRUE(Dialogs.Messages.empty());
 }
 
 TEST_F(ListWindow, EachOrderSortsTheWholeResult)
@@ -273,7 +265,7 @@ TEST_F(ListWindow, EachOrderSortsTheWholeResult)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Order);
-        Pick(Controls().ComboBox1, c.Index);
+        Pick(Combo("ComboBox1"), c.Index);
         EXPECT_EQ(Form5->OrderText, c.Order);
         EXPECT_EQ(LastStatement(), (TextList{"SELECT * FROM QUIZQA", std::string("  ORDER BY ") + c.Order + ";"}));
         ExpectPage(c.Rows);
@@ -285,21 +277,21 @@ TEST_F(ListWindow, NewOrderOrFilterStartsAtTheFirstPageAndPagingKeepsThem)
 {
     AddRows(150);
     Form5->show();
-    Click(Controls().Button3);
+    Click(Button("Button3"));
     ASSERT_EQ(Form5->PageStart, 101);
 
-    Pick(Controls().ComboBox1, 1);
+    Pick(Combo("ComboBox1"), 1);
     EXPECT_EQ(Form5->PageStart, 1);
     ExpectPage(Range(150, 51));
-    Click(Controls().Button3);
+    Click(Button("Button3"));
     ExpectPage(Range(50, 1));
 
     // The question filter with an empty text is no filter.
-    Pick(Controls().ComboBox2, 1);
+    Pick(Combo("ComboBox2"), 1);
     EXPECT_EQ(Form5->WhereText, "");
     EXPECT_EQ(Form5->PageStart, 1);
     ExpectPage(Range(150, 51));
-    Click(Controls().Button3);
+    Click(Button("Button3"));
 
     Filter("q14", 1);
     EXPECT_EQ(Form5->PageStart, 1);
@@ -308,124 +300,80 @@ TEST_F(ListWindow, NewOrderOrFilterStartsAtTheFirstPageAndPagingKeepsThem)
     ExpectPage(q14);
 
     // Typing alone changes nothing: the pages keep the stored filter and order.
-    QTest::keyClicks(Controls().Edit1, "9");
-    Click(Controls().Button4);
+    QTest::keyClicks(FilterBox(), "9");
+    Click(Button("Button4"));
     ExpectPage(q14);
-    Click(Controls().Button3);
+    Click(Button("Button3"));
     ExpectPage({});
     EXPECT_EQ(Form5->PageStart, 12);
-    Click(Controls().Button2);
+    Click(Button("Button2"));
     ExpectPage(q14);
 
     // A double-click on the filter box runs the filter with the text as it now stands.
-    Click(Controls().Button3);
-    QTest::mouseDClick(Controls().Edit1, Qt::LeftButton);
+    Click(Button("Button3"));
+    QTest::mouseDClick(FilterBox(), Qt::LeftButton);
     EXPECT_EQ(Form5->PageStart, 1);
     ExpectPage({149});
 
     // With no item chosen nothing happens.
-    emit Controls().ComboBox1->activated(-1);
+    emit Combo("ComboBox1")->activated(-1);
     EXPECT_EQ(Form5->OrderText, "N DESC");
     ExpectPage({149});
 }
 
-TEST_F(ListWindow, QuestionFilterSearchesAllFourLinesAndSkipsMissingOnes)
+// Each filter with its text, the rows it finds and, where given, the condition it stores.
+TEST_F(ListWindow, EachFilterFindsItsTextAsALiteral)
 {
     AddFilterRows();
     Form5->show();
-
-    // "e b" only occurs across Q1 and Q2 of row 2.
-    Filter("e b", 1);
-    ExpectPage({2});
-    EXPECT_EQ(LastStatement(),
-              (TextList{"SELECT * FROM QUIZQA",
-                        "  WHERE (COALESCE(Q1,'') || COALESCE(Q2,'') || COALESCE(Q3,'') || COALESCE(Q4,'')) LIKE '%e b%'",
-                        "  ORDER BY N;"}));
-
-    // Row 1 holds its question in Q1 alone; the empty lines do not hide it.
-    Filter("apple", 1);
-    ExpectPage({1});
-    EXPECT_EQ(Cell(1, 2), "apple pie");
-    EXPECT_EQ(Cell(1, 3), QString());
-
+    const std::string questions = "(COALESCE(Q1,'') || COALESCE(Q2,'') || COALESCE(Q3,'') || COALESCE(Q4,''))";
+    const std::string wrong = "(COALESCE(AN1,'') || COALESCE(AN2,'') || COALESCE(AN3,''))";
+    struct Case {
+        const char* Text;
+        int Index;
+        Numbers Rows;
+        std::string Where;  // empty: not checked
+    };
+    const Case cases[] = {
+        {"e b", 1, {2}, questions + " LIKE '%e b%'"},  // across Q1 and Q2
+        {"apple", 1, {1}, ""},                         // in Q1 alone, the other lines NULL
+        {"首都", 1, {4}, ""},
+        {"e", 2, {1, 2}, "ANS LIKE '%e%'"},
+        {"東京", 2, {4}, ""},
+        {"green", 3, {1}, wrong + " LIKE '%green%'"},
+        {"pq", 3, {3}, ""},   // row 3 has no third wrong answer
+        {"red", 3, {}, ""},   // row 1's correct answer, not a wrong one
+        // % and _ are the wildcards of LIKE.
+        {"b%t", 1, {2}, ""},
+        {"y_l", 2, {2}, ""},
+        {"%", 1, {1, 2, 3, 4}, ""},
+        {"_", 2, {1, 2, 3, 4}, ""},
+        // A quote is text; read as statement text the last three would match every row.
+        {"it's", 3, {2}, wrong + " LIKE '%it''s%'"},
+        {"o'clock", 1, {}, ""},
+        {"' OR ''='", 1, {}, ""},
+        {"%' OR N>0 OR Q1 LIKE '", 2, {}, ""},
+        {"'", 3, {2}, ""},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Text);
+        Filter(QString::fromUtf8(test.Text), test.Index);
+        ExpectPage(test.Rows);
+        EXPECT_EQ(Form5->NextPageStart, Form5->PageStart + static_cast<int>(test.Rows.size()));
+        if (!test.Where.empty()) {
+            EXPECT_EQ(LastStatement(), (TextList{"SELECT * FROM QUIZQA", "  WHERE " + test.Where, "  ORDER BY N;"}));
+        }
+    }
     Filter(QString::fromUtf8("首都"), 1);
-    ExpectPage({4});
     EXPECT_EQ(Cell(1, 2), QString::fromUtf8("日本の首都は"));
     EXPECT_EQ(Cell(1, 9), QString::fromUtf8("名古屋"));
 
     // Back to no filter, the text left in the box.
-    Pick(Controls().ComboBox2, 0);
+    Pick(Combo("ComboBox2"), 0);
     EXPECT_EQ(Form5->WhereText, "");
     ExpectPage({1, 2, 3, 4});
     EXPECT_TRUE(Dialogs.Messages.empty());
-}
-
-TEST_F(ListWindow, CorrectAndWrongAnswerFilters)
-{
-    AddFilterRows();
-    Form5->show();
-
-    Filter("e", 2);
-    EXPECT_EQ(Form5->WhereText, "ANS LIKE '%e%'");
-    ExpectPage({1, 2});
-    Filter(QString::fromUtf8("東京"), 2);
-    ExpectPage({4});
-
-    Filter("green", 3);
-    EXPECT_EQ(Form5->WhereText, "(COALESCE(AN1,'') || COALESCE(AN2,'') || COALESCE(AN3,'')) LIKE '%green%'");
-    ExpectPage({1});
-    // Row 3 has no third wrong answer.
-    Filter("pq", 3);
-    ExpectPage({3});
-    // Wrong answers only: "red" is row 1's correct answer.
-    Filter("red", 3);
-    ExpectPage({});
-    EXPECT_EQ(Form5->NextPageStart, Form5->PageStart);
-}
-
-TEST_F(ListWindow, PercentAndUnderscoreAreWildcards)
-{
-    AddFilterRows();
-    Form5->show();
-    Filter("b%t", 1);
-    ExpectPage({2});
-    Filter("y_l", 2);
-    ExpectPage({2});
-    Filter("%", 1);
-    ExpectPage({1, 2, 3, 4});
-    Filter("_", 2);
-    ExpectPage({1, 2, 3, 4});
-}
-
-TEST_F(ListWindow, QuoteInTheFilterIsTextAndCannotChangeTheStatement)
-{
-    AddFilterRows();
-    Form5->show();
-
-    Filter("it's", 3);
-    ExpectPage({2});
-    EXPECT_EQ(LastStatement(),
-              (TextList{"SELECT * FROM QUIZQA",
-                        "  WHERE (COALESCE(AN1,'') || COALESCE(AN2,'') || COALESCE(AN3,'')) LIKE '%it''s%'",
-                        "  ORDER BY N;"}));
-
-    Filter("o'clock", 1);
-    ExpectPage({});
-
-    // Read as statement text this would match every row; as the literal it is, it matches none.
-    Filter("' OR ''='", 1);
-    ExpectPage({});
-    Filter("%' OR N>0 OR Q1 LIKE '", 2);
-    ExpectPage({});
-    EXPECT_EQ(Form5->NextPageStart, Form5->PageStart);
-
-    Filter("'", 3);
-    ExpectPage({2});
-
-    EXPECT_TRUE(Dialogs.Messages.empty());
     EXPECT_EQ(Db().CountRows("QUIZQA", ""), 4);
-    Pick(Controls().ComboBox2, 0);
-    ExpectPage({1, 2, 3, 4});
 }
 
 TEST_F(ListWindow, OpeningWithoutTheTableCreatesItAndPagesFromRowOne)
@@ -435,15 +383,15 @@ TEST_F(ListWindow, OpeningWithoutTheTableCreatesItAndPagesFromRowOne)
     EXPECT_TRUE(Db().TableExists("QUIZQA"));
     EXPECT_EQ(Db().CountColumns("QUIZQA"), 11);
     ExpectPage({});
-    for (QPushButton* button : {Controls().Button1, Controls().Button2, Controls().Button3, Controls().Button4})
+    for (QPushButton* button : {Button("Button1"), Button("Button2"), Button("Button3"), Button("Button4")})
         EXPECT_TRUE(button->isEnabled());
 
     // Rows that arrive afterwards: the next page starts at the first of them.
     AddRows(150);
-    Click(Controls().Button3);
+    Click(Button("Button3"));
     EXPECT_EQ(Form5->PageStart, 1);
     ExpectPage(Range(1, 100));
-    Click(Controls().Button3);
+    Click(Button("Button3"));
     ExpectPage(Range(101, 150));
     EXPECT_TRUE(Dialogs.Messages.empty());
 }
@@ -453,7 +401,7 @@ TEST_F(ListWindow, TableThatCannotBeCreatedDisablesTheButtons)
     // A view takes the name: it is no table, and the table cannot be created.
     ASSERT_TRUE(Db().ExecSqlLines({"CREATE VIEW QUIZQA (X) AS SELECT 1 FROM RDB$DATABASE;"}));
     Form5->show();
-    for (QPushButton* button : {Controls().Button1, Controls().Button2, Controls().Button3, Controls().Button4})
+    for (QPushButton* button : {Button("Button1"), Button("Button2"), Button("Button3"), Button("Button4")})
         EXPECT_FALSE(button->isEnabled());
     ExpectPage({});
     EXPECT_TRUE(Dialogs.Messages.empty());
@@ -464,15 +412,15 @@ TEST_F(ListWindow, WithoutAConnectionTheButtonsAreDisabledAndNothingIsSaid)
     AddRows(3);
     Db().DisconnectDatabase();
     Form5->show();
-    for (QPushButton* button : {Controls().Button1, Controls().Button2, Controls().Button3, Controls().Button4})
+    for (QPushButton* button : {Button("Button1"), Button("Button2"), Button("Button3"), Button("Button4")})
         EXPECT_FALSE(button->isEnabled());
     ExpectPage({});
-    EXPECT_EQ(Form5->focusWidget(), Controls().ComboBox1);
+    EXPECT_EQ(Form5->focusWidget(), Combo("ComboBox1"));
 
     // The order and filter fields still load, and fail quietly.
-    Pick(Controls().ComboBox1, 1);
+    Pick(Combo("ComboBox1"), 1);
     Filter("q", 1);
-    QTest::mouseDClick(Controls().Edit1, Qt::LeftButton);
+    QTest::mouseDClick(FilterBox(), Qt::LeftButton);
     ExpectPage({});
     EXPECT_EQ(Form5->NextPageStart, 1);
     EXPECT_TRUE(Dialogs.Messages.empty());
@@ -482,16 +430,16 @@ TEST_F(ListWindow, WithoutAConnectionTheButtonsAreDisabledAndNothingIsSaid)
     Db().ConnectDatabase();
     Form5->show();
     ExpectPage({1, 2, 3});
-    EXPECT_TRUE(Controls().Button3->isEnabled());
+    EXPECT_TRUE(Button("Button3")->isEnabled());
 }
 
 TEST_F(ListWindow, EachShowStartsAfreshButKeepsTheFilterText)
 {
     AddRows(150);
     Form5->show();
-    Pick(Controls().ComboBox1, 1);
+    Pick(Combo("ComboBox1"), 1);
     Filter("q1", 1);
-    Click(Controls().Button3);
+    Click(Button("Button3"));
     ASSERT_NE(Form5->PageStart, 1);
     Form5->close();
 
@@ -501,10 +449,10 @@ TEST_F(ListWindow, EachShowStartsAfreshButKeepsTheFilterText)
     EXPECT_EQ(Form5->NextPageStart, 101);
     EXPECT_EQ(Form5->WhereText, "");
     EXPECT_EQ(Form5->OrderText, "N");
-    EXPECT_EQ(Controls().ComboBox1->currentIndex(), 0);
-    EXPECT_EQ(Controls().ComboBox2->currentIndex(), 0);
-    EXPECT_EQ(Controls().Edit1->text(), "q1");
-    EXPECT_EQ(Form5->focusWidget(), Controls().ComboBox1);
+    EXPECT_EQ(Combo("ComboBox1")->currentIndex(), 0);
+    EXPECT_EQ(Combo("ComboBox2")->currentIndex(), 0);
+    EXPECT_EQ(FilterBox()->text(), "q1");
+    EXPECT_EQ(Form5->focusWidget(), Combo("ComboBox1"));
     ExpectPage(Range(1, 100));
 }
 
@@ -515,32 +463,26 @@ TEST_F(ListWindow, ControlsHeaderAndAGridOfOneHundredRows)
     QStringList headers;
     for (int column = 0; column < Grid()->columnCount(); ++column) headers << Grid()->horizontalHeaderItem(column)->text();
     EXPECT_EQ(headers, QString::fromUtf8("N,SN,質問,　,　,　,正解答え,不正解,　,　").split(','));
-    EXPECT_EQ(Controls().Button1->text(), QString::fromUtf8("最初(&F)"));
-    EXPECT_EQ(Controls().Button2->text(), QString::fromUtf8("前頁(&P)"));
-    EXPECT_EQ(Controls().Button3->text(), QString::fromUtf8("次頁(&N)"));
-    EXPECT_EQ(Controls().Button4->text(), QString::fromUtf8("更新(&U)"));
-    EXPECT_EQ(Controls().Label1->text(), QString::fromUtf8("並び順："));
-    EXPECT_EQ(Controls().Label2->text(), QString::fromUtf8("絞り込み："));
+    ExpectTexts(Form5, {{"Button1", "最初(&F)"}, {"Button2", "前頁(&P)"}, {"Button3", "次頁(&N)"},
+                        {"Button4", "更新(&U)"}, {"Label1", "並び順："}, {"Label2", "絞り込み："}});
     QStringList orders, filters;
-    for (int i = 0; i < Controls().ComboBox1->count(); ++i) orders << Controls().ComboBox1->itemText(i);
-    for (int i = 0; i < Controls().ComboBox2->count(); ++i) filters << Controls().ComboBox2->itemText(i);
+    for (int i = 0; i < Combo("ComboBox1")->count(); ++i) orders << Combo("ComboBox1")->itemText(i);
+    for (int i = 0; i < Combo("ComboBox2")->count(); ++i) filters << Combo("ComboBox2")->itemText(i);
     EXPECT_EQ(orders, QString::fromUtf8("登録番号↓,登録番号↑,並替番号↓,並替番号↑,質問↓,質問↑,正解答え↓,正解答え↑").split(','));
     EXPECT_EQ(filters, QString::fromUtf8("（無し）,質問,正解答え,不正解").split(','));
-    EXPECT_FALSE(Controls().ComboBox1->isEditable());
-    EXPECT_FALSE(Controls().ComboBox2->isEditable());
-    EXPECT_EQ(Form5->windowTitle(), QString::fromUtf8("データ一覧表示"));
+    EXPECT_FALSE(Combo("ComboBox1")->isEditable());
+    EXPECT_FALSE(Combo("ComboBox2")->isEditable());
 
     // However large the window, the grid keeps one page of rows.
     Form5->resize(900, 3000);
     QApplication::processEvents();
     EXPECT_GT(Grid()->height(), 2500);
-    Click(Controls().Button3);
+    Click(Button("Button3"));
     ExpectPage(Range(101, 200));
-    Click(Controls().Button3);
+    Click(Button("Button3"));
     ExpectPage(Range(201, 250));
-    // The grid fills the window below the panel; the window can also be made small.
+    // The grid fills the window's width; the window can also be made small.
     EXPECT_EQ(Grid()->width(), Form5->width());
-    EXPECT_EQ(Controls().Panel1->height(), 57);
     Form5->resize(200, 150);
     QApplication::processEvents();
     EXPECT_EQ(Form5->size(), QSize(200, 150));
@@ -549,7 +491,7 @@ TEST_F(ListWindow, ControlsHeaderAndAGridOfOneHundredRows)
 // Whether an edit box has opened over a cell.
 bool EditorOpen()
 {
-    const auto editors = Form5->Controls.StringGrid1->viewport()->findChildren<QLineEdit*>();
+    const auto editors = Grid()->viewport()->findChildren<QLineEdit*>();
     return std::any_of(editors.begin(), editors.end(), [](const QLineEdit* e) { return e->isVisible(); });
 }
 
@@ -586,11 +528,11 @@ TEST_F(ListWindow, TabOrderRunsFromTheButtonsToTheGrid)
     Form5->show();
     Form5->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(Form5));
-    EXPECT_EQ(QApplication::focusWidget(), Controls().ComboBox1);
+    EXPECT_EQ(QApplication::focusWidget(), Combo("ComboBox1"));
 
-    Controls().Button1->setFocus(Qt::TabFocusReason);
-    const std::vector<QWidget*> order = {Controls().Button2, Controls().Button3, Controls().Button4, Controls().ComboBox1,
-                                         Controls().Edit1,   Controls().ComboBox2, Grid()};
+    Button("Button1")->setFocus(Qt::TabFocusReason);
+    const std::vector<QWidget*> order = {Button("Button2"), Button("Button3"), Button("Button4"), Combo("ComboBox1"),
+                                         FilterBox(),   Combo("ComboBox2"), Grid()};
     for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next) << "expected " << next->objectName().toStdString();
@@ -634,8 +576,8 @@ TEST_F(ListWindowLayout, DraggedColumnWidthsGoToTheLayoutFileAndComeBack)
 {
     AddRows(5);
     StartMainWindow();
-    Form1->Controls.PageControl1->setCurrentIndex(1);
-    Click(Form1->Controls.Button4);
+    Control<QTabWidget>(Form1, "PageControl1")->setCurrentIndex(1);
+    Click(Control<QPushButton>(Form1, "Button4"));
     ASSERT_TRUE(Form5->isVisible());
     ExpectPage(Range(1, 5));
 
@@ -687,16 +629,16 @@ TEST_F(ListWindowServer, BrokenConnectionIsReportedOnceThenTheWindowStaysQuiet)
     ASSERT_TRUE(db.CreateQuizQaTable());
     ASSERT_TRUE(db.InsertText("QUIZQA", "N,SN,Q1", "1,1,'q1'"));
     Form5->show();
-    ASSERT_EQ(Form5->Controls.StringGrid1->item(0, 2)->text(), "q1");
+    ASSERT_EQ(Grid()->item(0, 2)->text(), "q1");
 
     relay.Cut();
-    QTest::mouseClick(Form5->Controls.Button4, Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(Form5, "Button4"), Qt::LeftButton);
     EXPECT_EQ(dialogs.Messages.size(), 1u);
     EXPECT_FALSE(db.Connected());
-    EXPECT_EQ(Form5->Controls.StringGrid1->item(0, 0), nullptr);
+    EXPECT_EQ(Grid()->item(0, 0), nullptr);
 
-    QTest::mouseClick(Form5->Controls.Button4, Qt::LeftButton);
-    QTest::mouseClick(Form5->Controls.Button3, Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(Form5, "Button4"), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(Form5, "Button3"), Qt::LeftButton);
     EXPECT_EQ(dialogs.Messages.size(), 1u);
 }
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-using Texts = std::array<std::string, 8>;
+using Texts = QaTexts;
 
 TEST(QaValues, NamesAndValuesLineUpColumnByColumn)
 {

@@ -8,10 +8,13 @@
 #include "app/sjis_text.h"
 #include "qa/qa_values.h"
 
+#include "support/controls.h"
 #include "support/firebird_fixture.h"
 #include "support/recording_dialogs.h"
 #include "support/typing.h"
 
+#include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -35,7 +38,7 @@ protected:
     // QUIZQA row n as 11 texts (NULL as empty text), or nothing when there is no such row.
     static TextList Row(int n)
     {
-        TextList row(11);
+        TextList row(QaColumnCount);
         if (Db().SelectFirstRow("*", "QUIZQA", "N=" + std::to_string(n), row) < 0) return {};
         return row;
     }
@@ -55,6 +58,14 @@ protected:
         QTest::keyClick(box, Qt::Key_Delete);
         TypeText(box, text);
     }
+    // Edit1 to Edit10 of window, found by their names.
+    static QaBoxes BoxesOf(const QWidget* window)
+    {
+        QaBoxes boxes{};
+        for (size_t i = 0; i < boxes.size(); ++i)
+            boxes[i] = Control<QLineEdit>(window, ("Edit" + std::to_string(i + 1)).c_str());
+        return boxes;
+    }
     static std::vector<QString> Texts(const QaBoxes& boxes)
     {
         std::vector<QString> texts;
@@ -62,13 +73,6 @@ protected:
         return texts;
     }
     static QString Utf8(const char* text) { return QString::fromUtf8(text); }
-    // The next widget that the Tab key reaches from widget.
-    static QWidget* NextTabStop(QWidget* widget)
-    {
-        QWidget* next = widget->nextInFocusChain();
-        while (next != widget && !(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
-        return next;
-    }
 
     SettingsGuard Settings;
     std::unique_ptr<GameFolder> Folder = GameFolder::Embedded();

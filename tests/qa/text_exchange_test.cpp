@@ -10,10 +10,13 @@
 #include "qa/list_window.h"
 #include "qa/text_exchange.h"
 
+#include "support/controls.h"
 #include "support/firebird_fixture.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
 
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -101,7 +104,7 @@ protected:
         Exe.Write("games.dat", Folder->ServerName() + "\r\n" + Folder->DataFolder() + "\r\n0\r\n\r\n\r\n");
         Form1->SetExecutablePath(Exe.File("quizgame"));
         Form1->show();
-        Form1->Controls.PageControl1->setCurrentWidget(Form1->Controls.TabSheet2);
+        Control<QTabWidget>(Form1, "PageControl1")->setCurrentWidget(Control<QWidget>(Form1, "TabSheet2"));
         ASSERT_TRUE(Db().Connected());
     }
 
@@ -119,14 +122,14 @@ protected:
     void ClickExport(const std::optional<std::string>& answer)
     {
         Dialogs.FileAnswers = {answer};
-        Click(Form1->Controls.Button5);
+        Click(Control<QPushButton>(Form1, "Button5"));
     }
 
     void ClickImport(bool replace, const std::optional<std::string>& answer)
     {
         Dialogs.ConfirmAnswers = {replace};
         Dialogs.FileAnswers = {answer};
-        Click(Form1->Controls.Button6);
+        Click(Control<QPushButton>(Form1, "Button6"));
     }
 
     // Rows given as they read back, inserted with all eleven columns.

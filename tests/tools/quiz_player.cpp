@@ -162,10 +162,19 @@ std::string TickSamplesLine(const std::vector<int64_t>& workUs)
     return line;
 }
 
-// A button of a window, found by its name, pressed as a user would.
+// A control of a window (not of a window it owns), found by its name.
+template <class T>
+T* Find(QWidget* window, const QString& name)
+{
+    for (T* control : window->findChildren<T*>(name))
+        if (control->window() == window) return control;
+    return nullptr;
+}
+
+// A button of a window pressed as a user would.
 void Press(QWidget* window, const QString& name)
 {
-    if (auto* button = window->findChild<QPushButton*>(name)) button->click();
+    if (auto* button = Find<QPushButton>(window, name)) button->click();
 }
 
 }  // namespace
@@ -292,7 +301,7 @@ int main(int argc, char** argv)
         if (stopped && !options.ReconnectServer.empty()) {
             // The settings window is modal: fill it and press OK once it runs.
             QTimer::singleShot(0, Form2, [&] {
-                Form2->findChild<QLineEdit*>("Edit1")->setText(QString::fromStdString(options.ReconnectServer));
+                Find<QLineEdit>(Form2, "Edit1")->setText(QString::fromStdString(options.ReconnectServer));
                 Press(Form2, "Button1");
             });
             Press(Form1, "Button1");
