@@ -23,8 +23,6 @@ public:
     // Opens the cursor on the first row, starting the transaction when it is not active.
     void Open(Attachment& attachment, Transaction& transaction);
     void Close();
-    // Drops the statement handle, without calling the server when the connection is gone.
-    void Release(bool connectionLost);
 
     bool IsOpen() const { return Opened; }
     bool Eof() const { return AtEnd; }

@@ -269,12 +269,6 @@ void Statement::Free()
     Handle = 0;
 }
 
-void Statement::Forget()
-{
-    CursorOpen = false;
-    Handle = 0;
-}
-
 int Statement::ColumnCount() const { return Descriptor.empty() ? 0 : AsSqlda(Descriptor)->sqld; }
 
 std::string Statement::ColumnName(int column) const

@@ -52,9 +52,8 @@ public:
     void Attach(const std::string& path, const ParameterBlock& dpb);
     // Runs a CREATE DATABASE statement; on success this object holds the new attachment.
     void CreateByStatement(const std::string& statement);
+    // Detaches; the handle is given up even when the server cannot be reached.
     void Detach();
-    // Drops the handle without calling the server (the connection is known to be gone).
-    void Forget() { Handle = 0; }
     bool IsOpen() const { return Handle != 0; }
     isc_db_handle* Raw() { return &Handle; }
 
@@ -74,6 +73,8 @@ public:
     void Start(Attachment& attachment, LockWait wait = LockWait::UntilReleased);
     void Commit();
     void Rollback();
+    // Gives the handle up after a rollback failed; the detach frees what the client library
+    // keeps of it.
     void Forget() { Handle = 0; }
     bool Active() const { return Handle != 0; }
     isc_tr_handle* Raw() { return &Handle; }
@@ -102,9 +103,8 @@ public:
     bool Fetch();
     // Closes an open cursor; errors are dropped (the cursor is gone either way).
     void CloseCursor();
-    // Frees the handle; Forget drops it without calling the server.
+    // Frees the handle; it is given up even when the server cannot be reached.
     void Free();
-    void Forget();
 
     int ColumnCount() const;
     std::string ColumnName(int column) const;

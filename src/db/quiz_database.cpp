@@ -100,6 +100,7 @@ void QuizDatabase::CreateGameDatabase()
 void QuizDatabase::ConnectDatabase()
 {
     if (Connected()) return;
+    const bool lost = Lost;
     DisconnectDatabase();
     ParameterBlock dpb(isc_dpb_version1);
     dpb.Add(isc_dpb_user_name, UserName).Add(isc_dpb_password, Password);
@@ -107,6 +108,7 @@ void QuizDatabase::ConnectDatabase()
         Objects->IBDatabase1.Attach(Path(), dpb);
     } catch (const DbError&) {
         DisconnectDatabase();
+        Lost = lost;  // a failed attempt to connect again leaves the connection lost
     }
 }
 
@@ -115,7 +117,6 @@ void QuizDatabase::DisconnectDatabase()
 {
     DatabaseObjects& o = *Objects;
     o.IBQuery1.Close();
-    o.IBQuery1.Release(false);
     for (Transaction* transaction : {&o.IBTransaction1, &o.NamesTransaction}) {
         try {
             transaction->Rollback();
@@ -124,21 +125,21 @@ void QuizDatabase::DisconnectDatabase()
         }
     }
     o.IBDatabase1.Detach();
+    Lost = false;
 }
 
-void QuizDatabase::ForgetConnection()
+void QuizDatabase::Absorb(const DbError& error)
 {
-    Objects->IBQuery1.Release(true);
-    Objects->IBTransaction1.Forget();
-    Objects->NamesTransaction.Forget();
-    Objects->IBDatabase1.Forget();
-}
-
-void QuizDatabase::Absorb(bool lostConnection)
-{
-    if (!lostConnection) return;
-    // No further call may reach the server on these handles: they are given up unfreed.
-    ForgetConnection();
+    if (!error.LostConnection()) {
+        ++Failures;
+        LastFailureText = error.what();
+        return;
+    }
+    // The handles are freed all the same: the client library keeps its own records of them,
+    // and records left behind by a broken connection crash it when the program exits. Each
+    // call fails at once on the broken connection.
+    DisconnectDatabase();
+    Lost = true;
     throw;
 }
 
@@ -159,15 +160,14 @@ bool QuizDatabase::TableExists(const std::string& name)
         names.Free();
         o.NamesTransaction.Commit();
     } catch (const DbError& error) {
-        if (error.LostConnection()) names.Forget();
-        Absorb(error.LostConnection());
-        // Any other failure: no name counts as read, and the transaction starts anew next time.
         names.Free();
+        Absorb(error);
+        // Any other failure: no name counts as read, and the transaction starts anew next time.
         try {
             o.NamesTransaction.Rollback();
         } catch (const DbError& rollbackError) {
             o.NamesTransaction.Forget();
-            Absorb(rollbackError.LostConnection());
+            Absorb(rollbackError);
         }
         o.Names.clear();
         return false;
@@ -198,12 +198,12 @@ bool QuizDatabase::RunWrites(const std::vector<TextList>& statements, LockWait w
         o.IBTransaction1.Commit();
         committed = true;
     } catch (const DbError& error) {
-        Absorb(error.LostConnection());
+        Absorb(error);
         try {
             if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
         } catch (const DbError& rollbackError) {
             o.IBTransaction1.Forget();
-            Absorb(rollbackError.LostConnection());
+            Absorb(rollbackError);
         }
     }
     o.IBQuery1.Close();
@@ -221,7 +221,7 @@ bool QuizDatabase::OpenRead(const TextList& lines)
         return true;
     } catch (const DbError& error) {
         // A lost connection gives the handles up before the cursor could be closed on them.
-        Absorb(error.LostConnection());
+        Absorb(error);
         o.IBQuery1.Close();
         return false;
     }
@@ -247,7 +247,7 @@ std::vector<TextList> QuizDatabase::ReadPage(const TextList& lines, int skip, in
                 atEnd = query.Eof();
             }
         } catch (const DbError& error) {
-            Absorb(error.LostConnection());
+            Absorb(error);
         }
     }
     query.Close();
@@ -385,7 +385,7 @@ void QuizDatabase::CloseQuery()
         if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
     } catch (const DbError& error) {
         o.IBTransaction1.Forget();
-        Absorb(error.LostConnection());
+        Absorb(error);
     }
 }
 
@@ -399,7 +399,7 @@ int QuizDatabase::CountRows(const std::string& table, const std::string& conditi
         Objects->IBQuery1.Last();
         count = Objects->IBQuery1.RecordCount();
     } catch (const DbError& error) {
-        Absorb(error.LostConnection());
+        Absorb(error);
     }
     Objects->IBQuery1.Close();
     return count;
@@ -483,7 +483,7 @@ int QuizDatabase::OpenSelect(const std::string& fields, const std::string& table
         Objects->IBQuery1.First();
         return count;
     } catch (const DbError& error) {
-        Absorb(error.LostConnection());
+        Absorb(error);
         Objects->IBQuery1.Close();
         return 0;
     }

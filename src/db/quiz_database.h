@@ -19,6 +19,7 @@
 using TextList = std::vector<std::string>;
 
 struct DatabaseObjects;
+class DbError;
 
 class QuizDatabase {
 public:
@@ -30,6 +31,9 @@ public:
     QuizDatabase& operator=(const QuizDatabase&) = delete;
 
     bool Connected() const;
+    // Whether the connection broke and has not been made again since (DisconnectDatabase
+    // forgets it too).
+    bool ConnectionLost() const { return Lost; }
     void CreateGameDatabase();
     void ConnectDatabase();
     void DisconnectDatabase();
@@ -88,6 +92,10 @@ public:
     // Statements sent to the server so far: one per write cycle, per read opened and per
     // table-name read. The game's timing figures use it.
     uint64_t StatementsSent() const { return Statements; }
+    // Statements that failed for another reason than a lost connection, and the server's text
+    // of the last of them: a caller that sees them keep failing can say why.
+    uint64_t StatementsFailed() const { return Failures; }
+    const std::string& LastFailure() const { return LastFailureText; }
 
     // The operations so far by kind, with the wall time they took: the kind is the operation
     // and its table ("CountRows QUIZMEM", "UpdateText QUIZQA"). The game's timing figures use
@@ -110,14 +118,16 @@ private:
     // Opens IBQuery1 on the lines; false when the statement fails (the error is absorbed).
     bool OpenRead(const TextList& lines);
     // Every caught error of the layer goes through here: a lost connection counts as closed
-    // from then on and is passed on; any other error is absorbed.
-    void Absorb(bool lostConnection);
-    void ForgetConnection();
+    // from then on and is passed on; any other error is absorbed and counted.
+    void Absorb(const DbError& error);
     void CopyRow(TextList& out) const;
 
     std::function<std::string()> Path;
     std::unique_ptr<DatabaseObjects> Objects;
     uint64_t Statements = 0;
+    uint64_t Failures = 0;
+    std::string LastFailureText;
+    bool Lost = false;
     std::map<std::string, Timing> Timings;
 };
 

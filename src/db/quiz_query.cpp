@@ -39,15 +39,6 @@ void QuizQuery::Close()
     Rows.clear();
 }
 
-void QuizQuery::Release(bool connectionLost)
-{
-    Opened = false;
-    Rows.clear();
-    if (connectionLost)
-        Stmt.Forget();
-    else
-        Stmt.Free();
-}
 
 bool QuizQuery::FetchTo(size_t index)
 {

@@ -11,10 +11,13 @@
 #include <pwd.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 #include <type_traits>
 
 namespace {
@@ -309,9 +312,11 @@ TEST_F(LostConnection, AfterwardsEveryOperationFailsQuietlyUntilConnectSucceeds)
     EXPECT_FALSE(Db.Connected());
 
     // Straight to the server the database is there, unchanged.
+    EXPECT_TRUE(Db.ConnectionLost());
     Folder->Apply();
     Db.ConnectDatabase();
     ASSERT_TRUE(Db.Connected());
+    EXPECT_FALSE(Db.ConnectionLost());
     EXPECT_TRUE(Db.TableExists("PLAYER"));
     EXPECT_FALSE(Db.TableExists("QUIZMEM"));
     EXPECT_EQ(Db.SelectFirstRow("N, PNAME", "PLAYER", "", row), 2);
@@ -359,6 +364,7 @@ TEST_F(LostConnection, WhicheverOperationMeetsTheBreakFirstReportsItOnce)
         ASSERT_TRUE(first.has_value());
         EXPECT_FALSE(first->empty());
         EXPECT_FALSE(Db.Connected());
+        EXPECT_TRUE(Db.ConnectionLost());
 
         TextList row{"stale", "stale"};
         std::string out = "stale";
@@ -376,6 +382,7 @@ TEST_F(LostConnection, WhicheverOperationMeetsTheBreakFirstReportsItOnce)
         });
         EXPECT_FALSE(later.has_value()) << *later;
         EXPECT_EQ(out, "");
+        EXPECT_TRUE(Db.ConnectionLost());
     }
 }
 
@@ -399,9 +406,10 @@ TEST_F(LostConnection, CursorHelpersReadTheKeptRowsAndTheNextReadReportsTheBreak
     EXPECT_FALSE(Db.Connected());
 }
 
-TEST_F(LostConnection, OtherErrorsAreNotTakenForALostConnection)
+TEST_F(LostConnection, OtherErrorsAreNotTakenForALostConnectionButCountedWithTheirText)
 {
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 1);
+    const uint64_t failed = Db.StatementsFailed();
     const std::optional<std::string> lost = RunUntilConnectionLost([&] {
         EXPECT_FALSE(Db.TableExists("NO SUCH TABLE' OR '1"));
         EXPECT_EQ(Db.CountRows("NOSUCHTABLE", ""), -1);
@@ -411,6 +419,9 @@ TEST_F(LostConnection, OtherErrorsAreNotTakenForALostConnection)
     });
     EXPECT_FALSE(lost.has_value()) << *lost;
     EXPECT_TRUE(Db.Connected());
+    EXPECT_FALSE(Db.ConnectionLost());
+    EXPECT_EQ(Db.StatementsFailed(), failed + 4);
+    EXPECT_NE(Db.LastFailure().find("NOSUCHTABLE"), std::string::npos) << Db.LastFailure();
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
 }
 
@@ -427,6 +438,34 @@ TEST_F(LostConnection, DisconnectAfterTheBreakIsQuiet)
     Db.ConnectDatabase();
     ASSERT_TRUE(Db.Connected());
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
+}
+
+// The client library keeps records of every handle; a break in the middle of a read used to
+// leave some behind, unfreed, and the program crashed in the library's exit handler.
+TEST_F(LostConnection, TheProgramEndsCleanlyAfterABreakInTheMiddleOfARead)
+{
+    ASSERT_TRUE(Db.ExecSqlLines({"CREATE TABLE BIG (N INTEGER, T VARCHAR(50));"}));
+    ASSERT_TRUE(Db.ExecSqlLines({"EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN",
+                                 "  WHILE (I < 50000) DO BEGIN INSERT INTO BIG VALUES (:I, 'row row row row'); I = I + 1; END",
+                                 "END"}));
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (int cutAfterMs : {5, 50}) {
+        EXPECT_EXIT(
+            {
+                std::thread cutter([&] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(cutAfterMs));
+                    Relay->Cut();
+                });
+                RunUntilConnectionLost([&] {
+                    Db.ReadPage({"SELECT * FROM BIG ORDER BY T, N;"}, 0, 100);
+                    Db.CountRows("BIG", "N=1");
+                });
+                cutter.join();
+                std::exit(Db.ConnectionLost() ? 0 : 3);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << "cut after " << cutAfterMs << " ms";
+    }
 }
 
 }  // namespace
