@@ -1,6 +1,6 @@
 // Event handlers that may reach the database run inside Guarded: a connection found broken
-// on the way abandons the handler, and the server's error text is shown once, in a plain
-// message box. No exception of the database layer crosses a Qt signal emission.
+// on the way abandons the handler, and it is said once, in a plain message box: a Japanese
+// sentence, then the server's error text. No exception of the database layer crosses a Qt signal emission.
 #pragma once
 
 #include <QObject>

@@ -9,6 +9,7 @@
 #include "app/unitv.h"
 #include "app/window_style.h"
 #include "game/play_window.h"
+#include "game/room_protocol.h"
 #include "player/settings_window.h"
 #include "qa/edit_window.h"
 #include "qa/entry_window.h"
@@ -129,6 +130,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), Controls(std::make_unique<Ui:
     ConnectGuarded(Controls->Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
     ConnectGuarded(Controls->Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
     ConnectGuarded(Controls->ButtonG, &QPushButton::clicked, this, &TForm1::ButtonGClick);
+
+    connect(&Reconnect, &QTimer::timeout, this, [this] {
+        if (Db.ConnectionLost()) Db.ConnectDatabase();
+    });
+    Reconnect.start(3000);
 }
 
 TForm1::~TForm1() = default;
@@ -277,8 +283,7 @@ void TForm1::Button7Click()
                                  Sjis("ゲームプレイに支障をきたすのでそれを削除します。") + "\r\n" +
                                  Sjis("ゲームプレイ中には行わないで下さい。　よろしいですか？");
     if (!ConfirmYes(this, question)) return;
-    if (Db.TableExists("QUIZMEM")) Db.DropTable("QUIZMEM");
-    if (Db.TableExists("QUIZANS")) Db.DropTable("QUIZANS");
+    ClearRoom(Db);
 }
 
 void TForm1::ButtonGClick()

@@ -4,6 +4,7 @@
 
 #include "db/quiz_database.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -50,6 +51,9 @@ protected:
 private:
     std::unique_ptr<Ui::TForm1> Controls;
     QuizDatabase Db;
+    // After a connection broke, connects again every few seconds until it works, so that the
+    // next action in any window works again.
+    QTimer Reconnect;
     std::string ExecutablePath;
     std::string SettingsPath;
     std::string LayoutPath;

@@ -20,6 +20,13 @@ std::string QuestionLabel(int32_t q) { return Sjis("第 ") + Decimal(q) + Sjis("
 // showing as 0.28 when 0.29 * 100 falls just short of 29 in binary arithmetic.
 std::string CutPoints(double points) { return FloatToText(std::floor(points * 100.0 + 1e-7) / 100.0); }
 
+// Longer than a live game's members ever stand still: the longest question's reveal (200
+// bytes) and answer time, and the limit of the barrier after it.
+constexpr int32_t StandStillTicks = 120;
+// Ticks whose statements failed, with none between them whose statements all went through,
+// before the loop gives up and says why (the room is read on every second tick at the least).
+constexpr int32_t FailingTicksLimit = 20;
+
 // Loops started in the same instant (a gateway's, say) must not draw the same orders.
 std::mt19937::result_type Seed()
 {
@@ -47,6 +54,8 @@ void GameLoop::ResetForRoom()
     PhaseTicks = 0;
     AnsweredButton = 0;
     GoneMembers.clear();
+    StillRoom.clear();
+    FailingTicks = 0;
 
     ViewNow.Player = Player.Name;
     TextList row(4);
@@ -68,12 +77,27 @@ void GameLoop::ResetForRoom()
 TickEnd GameLoop::Tick()
 {
     const TGameState state = Now.GameState;
-    if (state == TGameState::ConnectionLost || state == TGameState::Left) return {false};
+    if (state == TGameState::Left || state == TGameState::Failed) return {false};
     ++PhaseTicks;
+    const uint64_t failures = Db.StatementsFailed();
+    const uint64_t sent = Db.StatementsSent();
     const Step step = Run(state);
     // A step that left the room (a late joiner turned away) has set the state itself.
     if (Now.GameState == TGameState::Left) return {false};
     Now.GameState = step.Next;
+    // Statements that keep failing (the server's disk full, a room table half made) would have
+    // the program poll for good without a word.
+    if (Db.StatementsFailed() > failures)
+        ++FailingTicks;
+    else if (Db.StatementsSent() > sent)
+        FailingTicks = 0;
+    if (FailingTicks >= FailingTicksLimit) {
+        Now.GameState = TGameState::Failed;
+        SetButtons(false, false);
+        SetProgress(Sjis("データベースの処理が失敗し続けるため、ゲームを止めました"));
+        Screen.Alert(ViewNow.Progress + "\r\n" + Db.LastFailure());
+        return {false};
+    }
     // The final pause runs from the result to the new room's first tick; the steps within it
     // follow one another at once.
     const bool atOnce = step.Next == TGameState::Restart || step.Next == TGameState::NewRoom;
@@ -95,8 +119,10 @@ GameLoop::Step GameLoop::Run(TGameState state)
     case TGameState::FinalResult: return FinalResult();
     case TGameState::Restart: return Restart();
     case TGameState::NewRoom: return NewRoom();
-    case TGameState::ConnectionLost:
-    case TGameState::Left: break;
+    case TGameState::ConnectionLost: return ConnectionLost();
+    case TGameState::WaitNextGame: return WaitNextGame();
+    case TGameState::Left:
+    case TGameState::Failed: break;
     }
     return {state};
 }
@@ -106,7 +132,8 @@ bool GameLoop::ReadsThisTick() const
     switch (Now.GameState) {
     // The lobby and the countdown read the room on every second tick from joining on.
     case TGameState::Lobby:
-    case TGameState::Starting: return PhaseTicks % 2 == 0;
+    case TGameState::Starting:
+    case TGameState::WaitNextGame: return PhaseTicks % 2 == 0;
     // Every program reads a question's answers on the same ticks, the first one after the load
     // and every second one after it: a program whose reads fell on the other ticks would end the
     // question a tick apart from the rest, and the room would split into groups that wait for
@@ -163,8 +190,16 @@ GameLoop::Step GameLoop::Lobby()
     const bool anyPlaying =
         std::any_of(members.begin(), members.end(), [](const RoomMember& m) { return m.Status != 0 && m.Status != 1; });
     // A member that has just finished a game (status 13) also shows the playing mark; it
-    // leaves the room within moments, so only a game in progress sends this program away.
+    // leaves the room within moments, so only a game in progress sends this program away. A
+    // game in progress moves on within a question; a room that stands still was left by
+    // programs that stopped, and this program clears it and plays in a new one.
     if (anyPlaying && GameRunning(Db)) {
+        const RoomWatch watch = WatchRoom();
+        if (watch == RoomWatch::StoodStill) {
+            ClearRoom(Db);
+            return {JoinAgain()};
+        }
+        if (watch != RoomWatch::Moved) return {TGameState::Lobby};
         Leave();
         Screen.TurnAway(Sjis("現在ゲーム実行中です。しばらく後に再度スタートして下さい"));
         return {TGameState::Left};
@@ -210,9 +245,11 @@ GameLoop::Step GameLoop::LoadQuestion()
     // answer on button 4.
     const int correct = Now.CorrectButton >= 1 && Now.CorrectButton <= 3 ? Now.CorrectButton : 4;
     const std::string* wrong[] = {&row[QaAN1], &row[QaAN2], &row[QaAN3]};
-    for (int k = 1, w = 0; k <= 4; ++k) ViewNow.Choices[k - 1] = k == correct ? row[QaANS] : *wrong[w++];
+    for (int k = 1, w = 0; k <= 4; ++k) ViewNow.Choices[static_cast<size_t>(k - 1)] = k == correct ? row[QaANS] : *wrong[w++];
     Screen.ViewChanged(ViewNow, ViewPart::Choices);
     SetButtons(true, ViewNow.ReadyEnabled);
+    // The last question's text must not stand beside this one's answers.
+    SetQuestion({});
     // The previous question's answers must not end this one before the first fresh read.
     ViewNow.Answers.clear();
     Screen.ViewChanged(ViewNow, ViewPart::Answers);
@@ -282,12 +319,13 @@ bool GameLoop::BarrierPassed(const std::vector<int32_t>& accepted, int32_t limit
     for (const RoomMember& member : ViewNow.Members) {
         bool passes = member.Status == 0 ||
                       std::any_of(accepted.begin(), accepted.end(), [&](int32_t value) { return member.Status == value; });
+        // A member given up stays given up for the rest of the game, however its status moves,
+        // until it has judged this very question: then it is back in step with the room. Status
+        // 3 alone cannot tell one question from another.
         const auto gone = GoneMembers.find(member.Name);
-        if (!passes && gone != GoneMembers.end()) {
-            if (gone->second == member.Status)
-                passes = true;
-            else
-                GoneMembers.erase(gone);  // it moved on after all: it is playing again
+        if (gone != GoneMembers.end()) {
+            if (member.Status == Now.QuestionNo + 3) GoneMembers.erase(gone);
+            passes = true;
         }
         if (!passes) waiting.push_back(&member);
     }
@@ -301,6 +339,7 @@ bool GameLoop::BarrierPassed(const std::vector<int32_t>& accepted, int32_t limit
 GameLoop::Step GameLoop::WaitShown()
 {
     if (ReadsThisTick()) ReadMembers(MemberListMode::Game);
+    if (Behind()) return {WaitForNextGame()};
     // A member that has passed this barrier already shows q + 3. One that has not shown the
     // answer after the reveal, the answer time and ten ticks more has stopped.
     const int32_t reveal = static_cast<int32_t>((Now.QuestionText.size() + 1) / 2);
@@ -318,9 +357,8 @@ GameLoop::Step GameLoop::Judge()
         SetProgress(prefix + Sjis("無し"));
     else
         SetProgress(prefix + winner->Name);
-    // Only the winner's own program writes its game point, before its judged status.
-    if (winner != answers.end() && winner->Mn == Player.No) AddGamePoint(Db, winner->Mn);
-    WriteStatus(Db, Now.MemberNo, Now.QuestionNo + 3);
+    // Only the winner's own program writes its game point, with its judged status.
+    WriteJudgement(Db, Now.MemberNo, Player.No, Now.QuestionNo + 3, winner != answers.end() && winner->Mn == Player.No);
     BarrierTicks = 0;
     return {TGameState::WaitJudged, Timing.JudgePauseMs};
 }
@@ -328,6 +366,7 @@ GameLoop::Step GameLoop::Judge()
 GameLoop::Step GameLoop::WaitJudged()
 {
     if (ReadsThisTick()) ReadMembers(MemberListMode::Game);
+    if (Behind()) return {WaitForNextGame()};
     // A member that has already loaded and shown the next question shows 3.
     std::vector<int32_t> accepted = {Now.QuestionNo + 3};
     if (Now.QuestionNo < 10) accepted.push_back(3);
@@ -412,9 +451,115 @@ void GameLoop::Leave()
 
 void GameLoop::StopForLostConnection()
 {
+    if (Now.GameState == TGameState::Left) return;
+    if (Now.GameState != TGameState::ConnectionLost) LostIn = Now.GameState;
     Now.GameState = TGameState::ConnectionLost;
+    LostTicks = 0;
     SetButtons(false, false);
-    SetProgress(Sjis("データベースとの接続が切れました"));
+    SetProgress(Sjis("接続が切れました。再接続中"));
+}
+
+GameLoop::Step GameLoop::ConnectionLost()
+{
+    ++LostTicks;
+    if (Db.Connected()) return {Resume()};
+    const int64_t seconds = int64_t{LostTicks} * Timing.TickMs / 1000;
+    SetProgress(Sjis("接続が切れました。再接続中（") + Decimal(seconds) + Sjis("秒）"));
+    return {TGameState::ConnectionLost};
+}
+
+TGameState GameLoop::Resume()
+{
+    SetProgress({});
+    switch (LostIn) {
+    case TGameState::LoadQuestion:
+    case TGameState::RevealQuestion:
+    case TGameState::AnswerTime:
+    case TGameState::ShowAnswer:
+    case TGameState::WaitShown:
+    case TGameState::Judge:
+    case TGameState::WaitJudged: {
+        // The game is taken up where it stood when this player is still in step with the room;
+        // the step the break cut off runs again, and each of them can.
+        ReadMembers(MemberListMode::Game);
+        if (!OwnRowStands(Db, Now.MemberNo, Player.No) || Behind()) return WaitForNextGame();
+        const bool open = LostIn != TGameState::LoadQuestion && AnsweredButton == 0;
+        SetButtons(open, false);
+        const auto own = std::find_if(ViewNow.Members.begin(), ViewNow.Members.end(),
+                                      [this](const RoomMember& m) { return m.Name == Player.Name; });
+        if (LostIn == TGameState::Judge && own != ViewNow.Members.end() && own->Status == Now.QuestionNo + 3)
+            return TGameState::WaitJudged;  // the judgement was written before the break
+        return LostIn;
+    }
+    // The finished game is left and the next room joined, as after every game.
+    case TGameState::FinalResult:
+    case TGameState::Restart: return TGameState::Restart;
+    case TGameState::WaitNextGame:
+    case TGameState::NewRoom: return LostIn;
+    default: {
+        // In the lobby: a row still standing waits on; the lobby joins again where it is gone.
+        std::string status;
+        const bool joined = Db.SelectFirstValue("OK", "QUIZMEM", "N=" + Decimal(Now.MemberNo) + " AND MN=" + Decimal(Player.No), status) > 0;
+        SetButtons(false, !joined || status == "0");
+        return TGameState::Lobby;
+    }
+    }
+}
+
+bool GameLoop::Behind() const
+{
+    const auto& members = ViewNow.Members;
+    if (members.empty()) return false;  // a failed read tells nothing
+    bool present = false;
+    for (const RoomMember& member : members) {
+        present = present || member.Name == Player.Name;
+        // To judge a later question, a member must have passed a barrier without this player.
+        if (member.Status > Now.QuestionNo + 3 && member.Status <= 13) return true;
+    }
+    return !present;
+}
+
+TGameState GameLoop::WaitForNextGame()
+{
+    Db.DeleteRows("QUIZMEM", "N=" + Decimal(Now.MemberNo) + " AND MN=" + Decimal(Player.No));
+    Now.MemberNo = 0;
+    StillRoom.clear();
+    SetButtons(false, false);
+    SetProgress(Sjis("遅れたため、次のゲームから参加します"));
+    return TGameState::WaitNextGame;
+}
+
+GameLoop::Step GameLoop::WaitNextGame()
+{
+    if (!ReadsThisTick()) return {TGameState::WaitNextGame};
+    ReadMembers(MemberListMode::Lobby);
+    if (WatchRoom() == RoomWatch::StoodStill)
+        ClearRoom(Db);
+    else if (GameRunning(Db))
+        return {TGameState::WaitNextGame};
+    return {JoinAgain()};
+}
+
+GameLoop::RoomWatch GameLoop::WatchRoom()
+{
+    // Only the members in a game count: newcomers join and get ready whether the room lives or not.
+    std::vector<RoomMember> playing;
+    for (const RoomMember& member : ViewNow.Members)
+        if (member.Status != 0 && member.Status != 1) playing.push_back(member);
+    if (StillRoom.empty() || playing != StillRoom) {
+        const RoomWatch watch = StillRoom.empty() ? RoomWatch::FirstSeen : RoomWatch::Moved;
+        StillRoom = std::move(playing);
+        StillSince = PhaseTicks;
+        return watch;
+    }
+    return PhaseTicks - StillSince >= StandStillTicks ? RoomWatch::StoodStill : RoomWatch::Still;
+}
+
+TGameState GameLoop::JoinAgain()
+{
+    ResetForRoom();
+    Now.MemberNo = JoinRoom(Db, Player.No, Random, QuestionsToDraw);
+    return TGameState::Lobby;
 }
 
 void GameLoop::SetProgress(const std::string& text)

@@ -37,12 +37,18 @@ enum class TGameState : int32_t {
     WaitJudged = 8,
     FinalResult = 9,
     Restart = 10,
-    // The connection broke: the loop stands still until its screen closes.
+    // The connection broke: the loop waits for its owner to connect again, then takes the game
+    // up where it stood, or waits for the next one.
     ConnectionLost = 11,
     // The loop has left the room: its screen closed, or a game was running when it came.
     Left = 12,
     // The next room is joined; the result has had its time on screen and the screen is reset.
     NewRoom = 13,
+    // This player fell behind the room (or came back too late to take the game up): it has no
+    // row in the room and joins when the game there has ended.
+    WaitNextGame = 14,
+    // The room's statements kept failing: the loop stands still, its screen says why.
+    Failed = 15,
 };
 
 // What a screen shows of the game.
@@ -68,6 +74,8 @@ public:
     // A game was running when this player came: the loop has left the room, and the screen
     // says the message and closes.
     virtual void TurnAway(const std::string& message) = 0;
+    // Something the player must read before going on (the loop has stopped).
+    virtual void Alert(const std::string& message) = 0;
     // The final result is on screen, just before the pause that ends the game.
     virtual void FinalResultShown(const GameView& /*view*/) {}
 };
@@ -110,7 +118,8 @@ public:
     // Leaves the room: this member's row goes, and the room's tables with it when it was the
     // last. Once left, the loop does nothing more until it joins again.
     void Leave();
-    // The connection broke: no further question, result or point, and the view says so.
+    // The connection broke: the view says so, and the loop waits until its database is
+    // connected again (its owner connects it), then takes the game up if it can.
     void StopForLostConnection();
 
     const GameView& View() const { return ViewNow; }
@@ -134,6 +143,23 @@ private:
     Step FinalResult();
     Step Restart();
     Step NewRoom();
+    Step ConnectionLost();
+    Step WaitNextGame();
+
+    // Back on a connection: the state to go on in.
+    TGameState Resume();
+    // This player's row is gone from the room, or a member has judged a later question: the
+    // others gave this player up and played on.
+    bool Behind() const;
+    // Leaves the game this player fell behind in: its row goes, and it waits for the next one.
+    TGameState WaitForNextGame();
+    // Watches the members in a game, as read on this tick: whether they moved since the last
+    // look, or have stood still longer than any live game does (a room left by programs that
+    // stopped).
+    enum class RoomWatch { FirstSeen, Moved, Still, StoodStill };
+    RoomWatch WatchRoom();
+    // Joins the room, when there is one to join, with the view reset.
+    TGameState JoinAgain();
 
     // The view as a new room finds it, with the player line from the player's row.
     void ResetForRoom();
@@ -170,6 +196,11 @@ private:
     int AnsweredButton = 0;       // this player's answer to the current question, 0 for none
     int AnswerRewrites = 0;       // answers written again for the current question
     uint32_t ResultPauseMs = 0;   // the part of the final pause before leaving the finished game
+    TGameState LostIn = TGameState::Lobby;  // the state the connection broke in
+    int32_t LostTicks = 0;        // ticks since the connection broke
+    int32_t FailingTicks = 0;     // ticks whose statements failed since the last that all went through
+    std::vector<RoomMember> StillRoom;  // the members in a game, as last watched
+    int32_t StillSince = 0;       // the phase tick since which they have stood still
     // Members that stopped during this game, by name, with the status they stopped at.
     std::map<std::string, std::optional<int32_t>> GoneMembers;
     // The question order this program draws for the next game: a part on every lobby tick,

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QShowEvent>
 #include <algorithm>
+#include <iterator>
 #include <chrono>
 
 TFormPlay* FormPlay = nullptr;
@@ -88,11 +89,18 @@ void TFormPlay::done(int result)
     QDialog::done(result);
 }
 
-// Esc does not leave a game by accident; the quit button does.
 void TFormPlay::keyPressEvent(QKeyEvent* event)
 {
+    // Esc does not leave a game by accident; the quit button does.
     if (event->key() == Qt::Key_Escape) {
         event->ignore();
+        return;
+    }
+    // The keys 1 to 4 (the number pad's too) press the answer buttons.
+    if (event->key() >= Qt::Key_1 && event->key() <= Qt::Key_4 && !event->isAutoRepeat()) {
+        void (TFormPlay::*answers[])() = {&TFormPlay::Button1Click, &TFormPlay::Button2Click, &TFormPlay::Button3Click,
+                                          &TFormPlay::Button4Click};
+        RunGuarded(answers[event->key() - Qt::Key_1]);
         return;
     }
     QDialog::keyPressEvent(event);
@@ -119,8 +127,10 @@ void TFormPlay::ArmTimer(int64_t workUs)
 void TFormPlay::RunGuarded(void (TFormPlay::*handler)())
 {
     if (Guarded([this, handler] { (this->*handler)(); })) return;
-    Timer1.stop();
+    // The loop goes on ticking: it shows the wait and takes the game up once the main window
+    // has connected again.
     Loop.StopForLostConnection();
+    if (isVisible()) ArmTimer();
 }
 
 void TFormPlay::Timer1Timer()
@@ -163,10 +173,17 @@ void TFormPlay::ViewChanged(const GameView& view, ViewPart part)
     case ViewPart::Choices:
         for (int k = 0; k < 4; ++k) answers[k]->setText(ToQt(view.Choices[static_cast<size_t>(k)]));
         break;
-    case ViewPart::Buttons:
+    case ViewPart::Buttons: {
+        // A button that is disabled with the focus on it would hand the focus on to the next
+        // one, the quit button, where a press of Space would leave the game.
+        QWidget* focused = focusWidget();
+        if (focused && !view.AnswersEnabled && std::find(std::begin(answers), std::end(answers), focused) != std::end(answers))
+            focused->clearFocus();
+        if (focused == Controls->Button5 && !view.ReadyEnabled) focused->clearFocus();
         for (QPushButton* button : answers) button->setEnabled(view.AnswersEnabled);
         Controls->Button5->setEnabled(view.ReadyEnabled);
         break;
+    }
     case ViewPart::Members: {
         std::vector<std::string> items;
         for (const RoomMember& member : view.Members) items.push_back(MemberItemText(member, view.MembersMode));
@@ -187,3 +204,5 @@ void TFormPlay::TurnAway(const std::string& message)
     ShowMessage(this, message);
     close();
 }
+
+void TFormPlay::Alert(const std::string& message) { ShowMessage(this, message); }

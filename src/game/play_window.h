@@ -56,6 +56,7 @@ protected:
 private:
     void ViewChanged(const GameView& view, ViewPart part) override;
     void TurnAway(const std::string& message) override;
+    void Alert(const std::string& message) override;
     void FinalResultShown(const GameView&) override { emit ResultShown(); }
 
     // Runs a handler inside the lost-connection guard; an abandoned handler stops the game.

@@ -114,12 +114,15 @@ TextList LoadQuestionRow(QuizDatabase& db, int32_t q)
     return row;
 }
 
-void AddGamePoint(QuizDatabase& db, int32_t playerNo)
+void WriteJudgement(QuizDatabase& db, int32_t memberNo, int32_t playerNo, int32_t status, bool won)
 {
+    std::vector<std::pair<std::string, std::string>> updates;
     TextList row(4);
     const std::string condition = "MN=" + Decimal(playerNo);
-    if (db.SelectFirstRow("*", "QUIZMEM", condition, row) > 0)
-        db.UpdateText("QUIZMEM", "GP=" + Decimal(TextToInt(row[3]) + 1), condition);
+    if (won && db.SelectFirstRow("*", "QUIZMEM", condition, row) > 0)
+        updates.emplace_back("GP=" + Decimal(TextToInt(row[3]) + 1), condition);
+    updates.emplace_back("OK=" + Decimal(status), "N=" + Decimal(memberNo));
+    db.UpdateTexts("QUIZMEM", updates);
 }
 
 void AddPlayerPoints(QuizDatabase& db, int32_t playerNo, int winners)
@@ -158,6 +161,12 @@ void LeaveRoom(QuizDatabase& db, int32_t memberNo)
     // The members still playing answer into QUIZANS, which is empty after every question
     // load; it goes only with the room.
     if (!db.TableExists("QUIZMEM") && db.CountRows("QUIZANS", "") == 0) db.DropTable("QUIZANS");
+}
+
+void ClearRoom(QuizDatabase& db)
+{
+    if (db.TableExists("QUIZMEM") && !db.DropTable("QUIZMEM")) db.DeleteRows("QUIZMEM", "");
+    if (db.TableExists("QUIZANS")) db.DropTable("QUIZANS");
 }
 
 std::vector<RoomMember> ReadMembers(QuizDatabase& db, MemberListMode mode)

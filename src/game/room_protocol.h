@@ -43,8 +43,10 @@ bool InsertAnswer(QuizDatabase& db, int32_t playerNo, int button);
 // when there are fewer). The values are empty when the read fails.
 TextList LoadQuestionRow(QuizDatabase& db, int32_t q);
 
-// Adds one game point to this player's member row.
-void AddGamePoint(QuizDatabase& db, int32_t playerNo);
+// Writes this member's judged status, with this player's game point before it when the player
+// won the question, in one transaction: whoever sees the status sees the point, and a judgement
+// that a broken connection cuts off is written whole or not at all.
+void WriteJudgement(QuizDatabase& db, int32_t memberNo, int32_t playerNo, int32_t status, bool won);
 
 // Adds 1 / winners to this player's POINTS.
 void AddPlayerPoints(QuizDatabase& db, int32_t playerNo, int winners);
@@ -57,6 +59,10 @@ void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo, int32_t playerNo);
 // Closing the play window: removes this program's row, drops the room when it is left
 // empty, and then the answer table when it is empty too.
 void LeaveRoom(QuizDatabase& db, int32_t memberNo);
+
+// Drops the room and the answers, as the main window's member-table button does; a room table
+// that another program still holds is emptied instead.
+void ClearRoom(QuizDatabase& db);
 
 // The rows of the two lists a player sees: the room's members in member-number order, and the
 // answers to the question being played in the order the database returns them. Only players

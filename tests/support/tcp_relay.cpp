@@ -85,9 +85,27 @@ void TcpRelay::Cut()
 {
     std::unique_lock<std::mutex> guard(Lock);
     CutRequested = true;
+    CutDone = false;
     Wake();
     if (!Done.wait_for(guard, std::chrono::seconds(5), [this] { return CutDone; }))
         throw std::runtime_error("relay: the relay thread did not cut the connections");
+}
+
+void TcpRelay::Drop()
+{
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        KeepListening = true;
+    }
+    Cut();
+    std::lock_guard<std::mutex> guard(Lock);
+    KeepListening = false;
+}
+
+void TcpRelay::Stall(bool stalled)
+{
+    Stalled = stalled;
+    Wake();
 }
 
 void TcpRelay::Wake()
@@ -104,7 +122,8 @@ void TcpRelay::Run()
             if (StopRequested) return;
             if (CutRequested && !CutDone) {
                 CloseAll();
-                CloseSocket(Listener);
+                if (!KeepListening) CloseSocket(Listener);
+                CutRequested = false;
                 CutDone = true;
                 Done.notify_all();
             }
@@ -112,9 +131,10 @@ void TcpRelay::Run()
 
         std::vector<pollfd> watched;
         watched.push_back({WakeRead, POLLIN, 0});
-        if (Listener >= 0) watched.push_back({Listener, POLLIN, 0});
+        const bool stalled = Stalled;
+        if (Listener >= 0 && !stalled) watched.push_back({Listener, POLLIN, 0});
         const size_t firstPair = watched.size();
-        for (const Pair& pair : Pairs) {
+        for (const Pair& pair : stalled ? std::vector<Pair>() : Pairs) {
             watched.push_back({pair.Client, POLLIN, 0});
             watched.push_back({pair.Server, POLLIN, 0});
         }
@@ -127,7 +147,7 @@ void TcpRelay::Run()
             while (read(WakeRead, drain, sizeof drain) > 0) {
             }
         }
-        if (Listener >= 0 && watched[1].revents & POLLIN) AcceptOne();
+        if (Listener >= 0 && !stalled && watched[1].revents & POLLIN) AcceptOne();
         for (size_t i = 0; i < Pairs.size() && firstPair + 2 * i + 1 < watched.size(); ++i) {
             Pair& pair = Pairs[i];
             const short fromClient = watched[firstPair + 2 * i].revents;

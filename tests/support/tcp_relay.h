@@ -3,8 +3,9 @@
 //
 // It listens on 127.0.0.1 on a port the system picks and forwards every connection to
 // 127.0.0.1:targetPort. Cut() closes every relayed connection at once and closes the
-// listening socket, so that new connections are refused. Everything runs on one thread that
-// wakes at least every 100 ms; the destructor stops and joins it.
+// listening socket, so that new connections are refused; Drop() closes them but goes on
+// accepting; Stall() stops carrying anything, both ways, until it is lifted. Everything runs on
+// one thread that wakes at least every 100 ms; the destructor stops and joins it.
 #pragma once
 
 #include <atomic>
@@ -28,6 +29,12 @@ public:
 
     // Closes every relayed connection and stops accepting; returns once that is done.
     void Cut();
+    // Closes every relayed connection and goes on accepting new ones (a network that drops its
+    // connections and comes back); returns once that is done.
+    void Drop();
+    // Stops forwarding and accepting, with every connection kept open (a network that stops
+    // carrying anything for a while), until Stall(false).
+    void Stall(bool stalled);
     // Connections accepted so far, and those still being relayed.
     int Accepted() const { return AcceptedCount.load(); }
     int Open() const { return OpenCount.load(); }
@@ -56,7 +63,9 @@ private:
     std::mutex Lock;
     std::condition_variable Done;
     bool CutRequested = false;
+    bool KeepListening = false;
     bool CutDone = false;
+    std::atomic<bool> Stalled{false};
     bool StopRequested = false;
 
     std::atomic<int> AcceptedCount{0};

@@ -21,7 +21,9 @@
 // on the steady clock, the states it ran and left, the question, its work and statements, and
 // the sizes of the two lists. --screenshot saves a picture of the play window to
 // FILE while question 2 is open and this player has answered, for a look at the window.
-// When the play window stops for a lost connection it prints "stopped" with LabelB's text;
+// When the play window stops for a lost connection it prints "stopped" with LabelB's text, and
+// "resumed state=N" once it has connected again by itself; "behind" when it left a game the
+// others played on without it;
 // with --reconnect-server it then waits for the file DIR/reconnect, closes the play window,
 // enters PREFIX as the server in the settings window, presses OK and plays again, pressing
 // ready without waiting for other members.
@@ -270,6 +272,9 @@ int main(int argc, char** argv)
             FormPlay->grab().save(QString::fromLocal8Bit(options.Screenshot.c_str()));
             Say("screenshot " + options.Screenshot);
         }
+        if (state == TGameState::WaitNextGame && lastState != TGameState::WaitNextGame) Say("behind");
+        if (lastState == TGameState::ConnectionLost && state != TGameState::ConnectionLost)
+            Say("resumed state=" + std::to_string(static_cast<int>(state)));
         lastState = state;
     });
     QObject::connect(FormPlay, &TFormPlay::ResultShown, FormPlay, [&] {
