@@ -5,11 +5,15 @@
 // game's first question, the work of a tick, where that work goes by kind of database
 // operation, and the players' peak memory.
 //
-//   game_bench [--games N] [--bank N] [--kill-at Q] [--trace FOLDER] [SIZES...]
+//   game_bench [--games N] [--bank N] [--kill-at Q | --stall-at Q [--stall-seconds S] |
+//              --drop-at Q] [--trace FOLDER] [SIZES...]
 //              (default: 1 game, 10 questions, sizes 2 8 16)
 //
-// --kill-at Q freezes the last player of each room when question Q of the first game appears
-// and kills it: the others give it up at a barrier and play on. --trace writes every player's
+// The last player of each room can meet a fault when question Q of the first game appears:
+// --kill-at freezes and kills it; --stall-at stops its connection (through a relay) from
+// carrying anything for S seconds (default 30); --drop-at closes its connection, which it makes
+// again by itself. The others give it up at a barrier and play on; the figures are the others'.
+// --trace writes every player's
 // lines, with a line per tick (its moment, states, question, work), to FOLDER/roomS-playerN.txt.
 // Needs QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA, as printed by scripts/firebird-test-server.
 // Every player answers each question correctly, a fixed time after the question appears;
@@ -19,6 +23,7 @@
 #include "db/quiz_database.h"
 
 #include "support/player_processes.h"
+#include "support/tcp_relay.h"
 #include "support/temp_folder.h"
 #include "support/test_server.h"
 
@@ -135,9 +140,13 @@ double Percentile(const std::vector<double>& sorted, double fraction)
     return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
 
+enum class Fault { None, Kill, Stall, Drop };
+
 struct RoomOptions {
     int Games = 1;
-    int KillAt = 0;
+    Fault What = Fault::None;
+    int FaultAt = 0;
+    int StallSeconds = 30;
     std::string TraceFolder;  // every player's lines, one file per player, when set
 };
 
@@ -164,34 +173,61 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
     const std::string player = (std::filesystem::path(SiblingProgram("game_bench")).parent_path().parent_path() /
                                 "tests" / "quiz_player")
                                    .string();
+    TcpRelay relay(TestServer{server, {}}.Port());
     std::vector<std::unique_ptr<TempFolder>> homes;
     std::vector<std::unique_ptr<PlayerProcess>> players;
     for (int n = 1; n <= size; ++n) {
         homes.push_back(std::make_unique<TempFolder>());
         const std::string& home = homes.back()->Path();
-        homes.back()->Write("games.dat", server + "\r\n" + dataFolder + "\r\n" + std::to_string(n) + "\r\nplayer" +
+        const bool victim = options.What != Fault::None && n == size;
+        // The victim of a stall or a drop reaches the server through the relay.
+        const bool relayed = victim && options.What != Fault::Kill;
+        homes.back()->Write("games.dat", (relayed ? relay.ServerName() : server) + "\r\n" + dataFolder + "\r\n" + std::to_string(n) + "\r\nplayer" +
                                              std::to_string(n) + "\r\n12345678\r\n");
         std::vector<std::string> arguments = {"--dir", home, "--answers", "c,c,c,c,c,c,c,c,c,c", "--answer-delay-ms",
                                               std::to_string(delays[static_cast<size_t>(n - 1)]), "--wait-members",
                                               std::to_string(size), "--games", std::to_string(options.Games),
                                               "--tick-stats"};
         if (!options.TraceFolder.empty()) arguments.push_back("--trace");
-        const bool victim = options.KillAt > 0 && n == size;
-        if (victim) arguments.insert(arguments.end(), {"--freeze-at", std::to_string(options.KillAt)});
+        if (victim && options.What == Fault::Kill) arguments.insert(arguments.end(), {"--freeze-at", std::to_string(options.FaultAt)});
         players.push_back(std::make_unique<PlayerProcess>(player, arguments, home + "stderr.txt"));
     }
     std::vector<PlayerProcess*> all;
     for (const auto& p : players) all.push_back(p.get());
     std::vector<PlayerProcess*> live = all;
-    if (options.KillAt > 0) {
+    SteadyTime faultTime{};
+    if (options.What != Fault::None) {
         PlayerProcess* victim = all.back();
-        WaitUntil(all, [&] { return victim->Find("frozen") != nullptr; }, 300s);
-        victim->Kill();
         live.pop_back();
+        const std::string shown = "question " + std::to_string(options.FaultAt) + " ";
+        WaitUntil(all, [&] { return victim->Find(options.What == Fault::Kill ? "frozen" : shown) != nullptr; }, 300s);
+        const SteadyTime at = std::chrono::steady_clock::now();
+        if (options.What == Fault::Kill) victim->Kill();
+        if (options.What == Fault::Drop) relay.Drop();
+        if (options.What == Fault::Stall) {
+            relay.Stall(true);
+            std::this_thread::sleep_for(std::chrono::seconds(options.StallSeconds));
+            relay.Stall(false);
+        }
+        faultTime = at;
     }
     const bool ended = WaitUntil(
-        all, [&] { return std::none_of(all.begin(), all.end(), [](PlayerProcess* p) { return p->Running(); }); },
+        all, [&] { return std::none_of(live.begin(), live.end(), [](PlayerProcess* p) { return p->Running(); }); },
         std::chrono::seconds(240 * options.Games));
+    for (PlayerProcess* p : all) {
+        p->ReadAvailable();
+        if (p->Running()) p->Kill();
+    }
+    // How the victim of a stall or a drop came back: in step, or left behind for the next game.
+    std::string faultLine;
+    if (options.What == Fault::Stall || options.What == Fault::Drop) {
+        const PlayerLine* resumed = all.back()->Find("resumed");
+        const PlayerLine* behind = all.back()->Find("behind");
+        faultLine = "  the last player: ";
+        if (resumed)
+            faultLine += "connected again " + std::to_string(static_cast<int>(Ms(faultTime, resumed->At))) + " ms after the drop, ";
+        faultLine += behind ? "found itself behind and waited for the next game" : "played on in step with the room";
+    }
     for (PlayerProcess* p : all) p->ReadAvailable();
     if (!options.TraceFolder.empty()) {
         std::filesystem::create_directories(options.TraceFolder);
@@ -205,9 +241,14 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
         }
     }
 
+    const char* faults[] = {"", ", the last killed at question ", ", the last one's connection stalled at question ",
+                            ", the last one's connection dropped at question "};
+    std::string fault = faults[static_cast<int>(options.What)];
+    if (options.What != Fault::None) fault += std::to_string(options.FaultAt);
+    if (options.What == Fault::Stall) fault += " for " + std::to_string(options.StallSeconds) + " s";
     std::printf("\n%d players, %d game(s)%s (answer delays 100..900 ms, slowest %d ms)\n", size, options.Games,
-                options.KillAt > 0 ? (", the last killed at question " + std::to_string(options.KillAt)).c_str() : "",
-                slowest);
+                fault.c_str(), slowest);
+    if (!faultLine.empty()) std::printf("%s\n", faultLine.c_str());
     int finished = 0;
     for (PlayerProcess* p : live)
         if (Nth(*p, "result", static_cast<size_t>(options.Games - 1)) && p->Find("closed") && p->ExitCode() == 0)
@@ -237,7 +278,7 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
         const double span = Ms(first, last);
         std::printf("  game %d: %.1f s from question 1 to the last result; minimum %.1f s; ratio %.3f\n", g + 1,
                     span / 1000.0, minimum.Ms / 1000.0, span / static_cast<double>(minimum.Ms));
-        if (options.KillAt > 0 && g == 0 && shown.size() == 10) {
+        if (options.What != Fault::None && g == 0 && shown.size() == 10) {
             std::string gaps;
             for (size_t q = 1; q < shown.size(); ++q) {
                 char gap[32];
@@ -336,14 +377,20 @@ int main(int argc, char** argv)
             options.TraceFolder = argv[++i];
             continue;
         }
-        const bool option = argument == "--games" || argument == "--bank" || argument == "--kill-at";
+        const bool fault = argument == "--kill-at" || argument == "--stall-at" || argument == "--drop-at";
+        const bool option = fault || argument == "--games" || argument == "--bank" || argument == "--stall-seconds";
         const int value = std::atoi(option && i + 1 < argc ? argv[++i] : argv[i]);
         if (argument == "--games") options.Games = value;
         else if (argument == "--bank") bank = value;
-        else if (argument == "--kill-at") options.KillAt = value;
+        else if (argument == "--stall-seconds") options.StallSeconds = value;
+        else if (fault) options.FaultAt = value;
         else sizes.push_back(value);
-        if (value < 1 || (!option && value > 64) || options.Games > 10 || options.KillAt > 10 || bank > 100000) {
-            std::fprintf(stderr, "usage: %s [--games N] [--bank N] [--kill-at Q] [SIZES...]   (room sizes from 1 to 64; "
+        if (argument == "--kill-at") options.What = Fault::Kill;
+        if (argument == "--stall-at") options.What = Fault::Stall;
+        if (argument == "--drop-at") options.What = Fault::Drop;
+        if (value < 1 || (!option && value > 64) || options.Games > 10 || options.FaultAt > 10 || bank > 100000) {
+            std::fprintf(stderr, "usage: %s [--games N] [--bank N] [--kill-at Q | --stall-at Q [--stall-seconds S] | "
+                                 "--drop-at Q] [--trace FOLDER] [SIZES...]   (room sizes from 1 to 64; "
                                  "default 1 game, 10 questions, sizes 2 8 16)\n", argv[0]);
             return 2;
         }

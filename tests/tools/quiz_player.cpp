@@ -204,6 +204,7 @@ int main(int argc, char** argv)
 
     int gamesSeen = 0;
     int answeredQuestion = 0;
+    int answerDue = 0;  // the question whose answer is about to be given
     int lastMember = -1;
     TGameState lastState = TGameState::Lobby;
     std::vector<int64_t> tickWorkUs;
@@ -254,13 +255,19 @@ int main(int argc, char** argv)
                 QTimer::singleShot(0, FormPlay, [] { Press(FormPlay, "Button6"); });
             }
         }
-        if ((state == TGameState::RevealQuestion || state == TGameState::AnswerTime) && answeredQuestion != q) {
+        // The answer is given a fixed time after the buttons are offered; buttons taken away
+        // meanwhile (a lost connection) are pressed once they are offered again.
+        if ((state == TGameState::RevealQuestion || state == TGameState::AnswerTime) && view.AnswersEnabled &&
+            answeredQuestion != q && answerDue != q) {
             const int button = ChosenButton(options, q, progress.CorrectButton);
-            answeredQuestion = q;
-            if (button != 0) {
-                QTimer::singleShot(options.AnswerDelayMs, FormPlay, [&game, button, q] {
+            if (button == 0) answeredQuestion = q;
+            else {
+                answerDue = q;
+                QTimer::singleShot(options.AnswerDelayMs, FormPlay, [&game, &answeredQuestion, &answerDue, button, q] {
+                    answerDue = 0;
                     if (game.Progress().QuestionNo != q || !game.View().AnswersEnabled) return;
                     Press(FormPlay, "Button" + QString::number(button));
+                    answeredQuestion = q;
                     Say("answered " + std::to_string(q) + " button=" + std::to_string(button));
                 });
             }
