@@ -132,7 +132,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), Controls(std::make_unique<Ui:
     ConnectGuarded(Controls->ButtonG, &QPushButton::clicked, this, &TForm1::ButtonGClick);
 
     connect(&Reconnect, &QTimer::timeout, this, [this] {
-        if (Db.ConnectionLost()) Db.ConnectDatabase();
+        if (!KeepConnected || Db.Connected()) return;
+        Db.ConnectDatabase();
+        ReclaimCloseSignals();
     });
     Reconnect.start(3000);
 }
@@ -218,7 +220,8 @@ void TForm1::FormShow()
     LayoutPath = places.FilesFolder + executable.completeBaseName().toLocal8Bit().toStdString() + ".dat";
     LoadLayout(LayoutPath);
 
-    if (!AppSettings.DataFolder.empty()) {
+    KeepConnected = !AppSettings.DataFolder.empty();
+    if (KeepConnected) {
         Db.CreateGameDatabase();
         Db.ConnectDatabase();
         ReclaimCloseSignals();
@@ -227,6 +230,7 @@ void TForm1::FormShow()
 
 void TForm1::FormClose()
 {
+    KeepConnected = false;
     Db.DisconnectDatabase();
     SaveSettings(SettingsPath);
     SaveLayout(LayoutPath);
@@ -239,10 +243,12 @@ void TForm1::Button1Click()
     Form3->close();
     Form4->close();
     Form5->close();
+    KeepConnected = false;  // the settings window works on the connection itself
     Db.DisconnectDatabase();
     Form2->exec();
     Db.ConnectDatabase();
     ReclaimCloseSignals();
+    KeepConnected = !AppSettings.DataFolder.empty();
 }
 
 void TForm1::Button2Click() { BringToFront(Form3); }

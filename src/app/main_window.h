@@ -51,9 +51,11 @@ protected:
 private:
     std::unique_ptr<Ui::TForm1> Controls;
     QuizDatabase Db;
-    // After a connection broke, connects again every few seconds until it works, so that the
-    // next action in any window works again.
+    // While the program is meant to be connected (there is a data folder, and the settings
+    // window is not open) but is not (the connection broke, or the server was down when it
+    // started), it connects again every few seconds, so that the next action works again.
     QTimer Reconnect;
+    bool KeepConnected = false;
     std::string ExecutablePath;
     std::string SettingsPath;
     std::string LayoutPath;

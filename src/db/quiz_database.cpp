@@ -100,7 +100,6 @@ void QuizDatabase::CreateGameDatabase()
 void QuizDatabase::ConnectDatabase()
 {
     if (Connected()) return;
-    const bool lost = Lost;
     DisconnectDatabase();
     ParameterBlock dpb(isc_dpb_version1);
     dpb.Add(isc_dpb_user_name, UserName).Add(isc_dpb_password, Password);
@@ -108,7 +107,6 @@ void QuizDatabase::ConnectDatabase()
         Objects->IBDatabase1.Attach(Path(), dpb);
     } catch (const DbError&) {
         DisconnectDatabase();
-        Lost = lost;  // a failed attempt to connect again leaves the connection lost
     }
 }
 
@@ -125,7 +123,6 @@ void QuizDatabase::DisconnectDatabase()
         }
     }
     o.IBDatabase1.Detach();
-    Lost = false;
 }
 
 void QuizDatabase::Absorb(const DbError& error)
@@ -139,7 +136,6 @@ void QuizDatabase::Absorb(const DbError& error)
     // and records left behind by a broken connection crash it when the program exits. Each
     // call fails at once on the broken connection.
     DisconnectDatabase();
-    Lost = true;
     throw;
 }
 

@@ -31,9 +31,6 @@ public:
     QuizDatabase& operator=(const QuizDatabase&) = delete;
 
     bool Connected() const;
-    // Whether the connection broke and has not been made again since (DisconnectDatabase
-    // forgets it too).
-    bool ConnectionLost() const { return Lost; }
     void CreateGameDatabase();
     void ConnectDatabase();
     void DisconnectDatabase();
@@ -127,7 +124,6 @@ private:
     uint64_t Statements = 0;
     uint64_t Failures = 0;
     std::string LastFailureText;
-    bool Lost = false;
     std::map<std::string, Timing> Timings;
 };
 
