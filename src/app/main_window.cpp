@@ -234,7 +234,9 @@ void TForm1::Button1Click()
     Form4->close();
     Form5->close();
     Db.DisconnectDatabase();
-    Form2->exec();
+    // A player signed in or registered is kept at once: a copy that crashes later would
+    // otherwise lose it, and the server and folder with it.
+    if (Form2->exec() == QDialog::Accepted && !SettingsPath.empty()) SaveSettings(SettingsPath);
     Db.ConnectDatabase();
     ReclaimCloseSignals();
 }
