@@ -201,16 +201,19 @@ void TForm1::FormShow()
     AppDir = (executable.absolutePath() + '/').toLocal8Bit().toStdString();
     const FilePlaces places = FindFilePlaces(AppDir);
     SettingsPath = places.FilesFolder + "games.dat";
-    LoadSettings(SettingsPath);
-    // An installed program's first start plays offline, on the embedded engine.
-    if (!places.FirstDataFolder.empty() && !FileExists(SettingsPath)) {
+    const std::string settingsRead = FileToRead(places, "games.dat");
+    LoadSettings(settingsRead);
+    // An installed program's first start, with no games.dat anywhere, plays offline on the
+    // embedded engine.
+    if (!places.FirstDataFolder.empty() && !FileExists(settingsRead)) {
         AppSettings.ServerName.clear();
         AppSettings.DataFolder = places.FirstDataFolder;
     }
     FirstDialogFolder = places.SampleFolder;
 
-    LayoutPath = places.FilesFolder + executable.completeBaseName().toLocal8Bit().toStdString() + ".dat";
-    LoadLayout(LayoutPath);
+    const std::string layoutName = executable.completeBaseName().toLocal8Bit().toStdString() + ".dat";
+    LayoutPath = places.FilesFolder + layoutName;
+    LoadLayout(FileToRead(places, layoutName));
 
     if (!AppSettings.DataFolder.empty()) {
         Db.CreateGameDatabase();
