@@ -164,12 +164,17 @@ void TForm1::LoadLayout(const std::string& path)
 {
     Form5->SetOuterSize({320, 240});
     for (int column = 0; column < TForm5::ColumnCount; ++column) Form5->SetColumnWidth(column, 80);
-    if (!FileExists(path)) return;
-
-    const LinesRead read = ReadLines(path, LayoutLineCount);
-    const size_t usable = read.Complete ? LayoutLineCount : read.Lines.size();
-    const auto values = LayoutValues();
-    for (size_t i = 0; i < usable; ++i) values[i].Set(TextToInt(i < read.Lines.size() ? read.Lines[i] : std::string()));
+    if (FileExists(path)) {
+        const LinesRead read = ReadLines(path, LayoutLineCount);
+        const size_t usable = read.Complete ? LayoutLineCount : read.Lines.size();
+        const auto values = LayoutValues();
+        for (size_t i = 0; i < usable; ++i)
+            values[i].Set(TextToInt(i < read.Lines.size() ? read.Lines[i] : std::string()));
+    }
+    // The file may come from a larger screen or a lower scaling, and even the designed places
+    // lie partly outside a small screen at a high scaling.
+    for (QWidget* window : std::initializer_list<QWidget*>{Form1, Form2, Form3, Form4, Form5, FormPlay})
+        KeepOnScreen(window);
 }
 
 void TForm1::SaveLayout(const std::string& path)
