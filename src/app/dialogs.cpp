@@ -59,7 +59,9 @@ public:
         QMessageBox box(QMessageBox::Question, ToQt(Sjis("確認")), ToQt(text), QMessageBox::NoButton, parent);
         QPushButton* yes = box.addButton(ToQt(Sjis("はい(&Y)")), QMessageBox::YesRole);
         QPushButton* no = box.addButton(ToQt(Sjis("いいえ(&N)")), QMessageBox::NoRole);
-        box.setDefaultButton(yes);
+        // Every question the program asks is about to destroy or overwrite shared data: Enter,
+        // pressed without reading, must leave it alone.
+        box.setDefaultButton(no);
         box.setEscapeButton(no);
         WidenForTitle(box);
         box.exec();

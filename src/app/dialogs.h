@@ -17,7 +17,7 @@ public:
     virtual ~Dialogs() = default;
     // A plain message box: the application title as caption, one OK button. Text in CP932.
     virtual void Message(QWidget* parent, const std::string& text) = 0;
-    // A confirmation box captioned "確認" with Yes and No; true only for Yes.
+    // A confirmation box captioned "確認" with Yes and No, No the default; true only for Yes.
     virtual bool Confirm(QWidget* parent, const std::string& text) = 0;
     // File dialogs; the chosen path (local 8-bit), or nothing when cancelled. The first opens
     // in the program's folder, where Sample.txt lies; later ones where the last file was chosen.

@@ -1,5 +1,7 @@
 #include "app/file_places.h"
 
+#include "app/line_files.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,12 +51,20 @@ FilePlaces FilePlacesFor(const std::string& executableFolder, bool executableFol
         places.FilesFolder = executableFolder;
     } else {
         places.FilesFolder = OwnFolder(XdgFolder("XDG_CONFIG_HOME", ".config"));
+        places.SeedFolder = executableFolder;
         places.FirstDataFolder = OwnDataFolder();
     }
     const std::string shared =
         std::filesystem::path(executableFolder + "../share/quizgame/").lexically_normal().string();
     places.SampleFolder = !HasSample(executableFolder) && HasSample(shared) ? shared : executableFolder;
     return places;
+}
+
+std::string FileToRead(const FilePlaces& places, const std::string& name)
+{
+    const std::string own = places.FilesFolder + name;
+    const std::string seed = places.SeedFolder + name;
+    return !places.SeedFolder.empty() && !FileExists(own) && FileExists(seed) ? seed : own;
 }
 
 void ChooseEmbeddedLockFolder()

@@ -172,12 +172,17 @@ void TForm1::LoadLayout(const std::string& path)
 {
     Form5->SetOuterSize({320, 240});
     for (int column = 0; column < TForm5::ColumnCount; ++column) Form5->SetColumnWidth(column, 80);
-    if (!FileExists(path)) return;
-
-    const LinesRead read = ReadLines(path, LayoutLineCount);
-    const size_t usable = read.Complete ? LayoutLineCount : read.Lines.size();
-    const auto values = LayoutValues();
-    for (size_t i = 0; i < usable; ++i) values[i].Set(TextToInt(i < read.Lines.size() ? read.Lines[i] : std::string()));
+    if (FileExists(path)) {
+        const LinesRead read = ReadLines(path, LayoutLineCount);
+        const size_t usable = read.Complete ? LayoutLineCount : read.Lines.size();
+        const auto values = LayoutValues();
+        for (size_t i = 0; i < usable; ++i)
+            values[i].Set(TextToInt(i < read.Lines.size() ? read.Lines[i] : std::string()));
+    }
+    // The file may come from a larger screen or a lower scaling, and even the designed places
+    // lie partly outside a small screen at a high scaling.
+    for (QWidget* window : std::initializer_list<QWidget*>{Form1, Form2, Form3, Form4, Form5, FormPlay})
+        KeepOnScreen(window);
 }
 
 void TForm1::SaveLayout(const std::string& path)
@@ -209,16 +214,19 @@ void TForm1::FormShow()
     AppDir = (executable.absolutePath() + '/').toLocal8Bit().toStdString();
     const FilePlaces places = FindFilePlaces(AppDir);
     SettingsPath = places.FilesFolder + "games.dat";
-    LoadSettings(SettingsPath);
-    // An installed program's first start plays offline, on the embedded engine.
-    if (!places.FirstDataFolder.empty() && !FileExists(SettingsPath)) {
+    const std::string settingsRead = FileToRead(places, "games.dat");
+    LoadSettings(settingsRead);
+    // An installed program's first start, with no games.dat anywhere, plays offline on the
+    // embedded engine.
+    if (!places.FirstDataFolder.empty() && !FileExists(settingsRead)) {
         AppSettings.ServerName.clear();
         AppSettings.DataFolder = places.FirstDataFolder;
     }
     FirstDialogFolder = places.SampleFolder;
 
-    LayoutPath = places.FilesFolder + executable.completeBaseName().toLocal8Bit().toStdString() + ".dat";
-    LoadLayout(LayoutPath);
+    const std::string layoutName = executable.completeBaseName().toLocal8Bit().toStdString() + ".dat";
+    LayoutPath = places.FilesFolder + layoutName;
+    LoadLayout(FileToRead(places, layoutName));
 
     KeepConnected = !AppSettings.DataFolder.empty();
     if (KeepConnected) {
@@ -245,7 +253,9 @@ void TForm1::Button1Click()
     Form5->close();
     KeepConnected = false;  // the settings window works on the connection itself
     Db.DisconnectDatabase();
-    Form2->exec();
+    // A player signed in or registered is kept at once: a copy that crashes later would
+    // otherwise lose it, and the server and folder with it.
+    if (Form2->exec() == QDialog::Accepted && !SettingsPath.empty()) SaveSettings(SettingsPath);
     Db.ConnectDatabase();
     ReclaimCloseSignals();
     KeepConnected = !AppSettings.DataFolder.empty();

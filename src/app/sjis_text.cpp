@@ -1,6 +1,9 @@
 #include "app/sjis_text.h"
 
+#include "app/dialogs.h"
+
 #include <QLineEdit>
+#include <QTimer>
 #include <cerrno>
 #include <iconv.h>
 #include <stdexcept>
@@ -110,6 +113,34 @@ std::string FromQt(const QString& text)
     return EncodeReplacing(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
 
+SjisRefusal RefusalOf(const QString& text, int maxBytes)
+{
+    // Control characters (TAB, line breaks, NUL, DEL) would break the one-line files and the
+    // statements the text goes into.
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return SjisRefusal::ControlCharacter;
+    const auto bytes = ToSjisExact(text);
+    if (!bytes) return SjisRefusal::NotCp932;
+    if (maxBytes > 0 && static_cast<int>(bytes->size()) > maxBytes) return SjisRefusal::TooLong;
+    return SjisRefusal::None;
+}
+
+std::string RefusalMessage(SjisRefusal reason, int maxBytes)
+{
+    switch (reason) {
+    case SjisRefusal::ControlCharacter:
+        return Sjis("タブや改行などを含む文字列は入力できません");
+    case SjisRefusal::NotCp932:
+        return Sjis("Shift-JISで表せない文字を含む文字列は入力できません");
+    case SjisRefusal::TooLong:
+        return Sjis("この欄には半角" + std::to_string(maxBytes) + "文字（全角" + std::to_string(maxBytes / 2) +
+                    "文字）までしか入力できません");
+    case SjisRefusal::None:
+        break;
+    }
+    return {};
+}
+
 SjisByteValidator::SjisByteValidator(int maxBytes, QObject* parent)
     : QValidator(parent), MaxBytesLimit(maxBytes)
 {
@@ -117,19 +148,9 @@ SjisByteValidator::SjisByteValidator(int maxBytes, QObject* parent)
 
 QValidator::State SjisByteValidator::validate(QString& input, int&) const
 {
-    // Control characters (TAB, line breaks, NUL, DEL) would break the one-line files and the
-    // statements the text goes into.
-    for (const QChar c : input)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return Invalid;
-    const auto bytes = ToSjisExact(input);
-    if (!bytes) return Invalid;
-    if (MaxBytesLimit > 0 && static_cast<int>(bytes->size()) > MaxBytesLimit) return Invalid;
+    if (RefusalOf(input, MaxBytesLimit) != SjisRefusal::None) return Invalid;
+    Accepted = input.size();
     return Acceptable;
-}
-
-void LimitSjisBytes(QLineEdit* edit, int maxBytes)
-{
-    edit->setValidator(new SjisByteValidator(maxBytes, edit));
 }
 
 namespace {
@@ -137,8 +158,28 @@ namespace {
 // What SetEditText put into a box: its bytes and the text they showed as.
 const char* const FilledBytes = "sjisFilledBytes";
 const char* const FilledText = "sjisFilledText";
+// Set while SetEditText fills a box: the program's own text is no input to refuse aloud.
+const char* const Filling = "sjisFilling";
 
 }  // namespace
+
+void LimitSjisBytes(QLineEdit* edit, int maxBytes)
+{
+    auto* validator = new SjisByteValidator(maxBytes, edit);
+    edit->setValidator(validator);
+    // The box still shows the refused text when this runs; Qt puts the old one back after.
+    QObject::connect(edit, &QLineEdit::inputRejected, edit, [edit, validator] {
+        if (edit->property(Filling).toBool()) return;
+        const QString refused = edit->text();
+        const SjisRefusal reason = RefusalOf(refused, validator->MaxBytes());
+        if (reason == SjisRefusal::None) return;
+        if (reason == SjisRefusal::TooLong && refused.size() - validator->AcceptedLength() <= 1) return;
+        // Shown once the box has its old text back, outside the edit that was refused.
+        QTimer::singleShot(0, edit, [edit, message = RefusalMessage(reason, validator->MaxBytes())] {
+            ShowMessage(edit->window(), message);
+        });
+    });
+}
 
 std::string EditText(const QLineEdit* edit)
 {
@@ -157,5 +198,7 @@ void SetEditText(QLineEdit* edit, const std::string& sjis)
     const QString text = ToQt(sjis);
     edit->setProperty(FilledBytes, QByteArray(sjis.data(), static_cast<qsizetype>(sjis.size())));
     edit->setProperty(FilledText, text);
+    edit->setProperty(Filling, true);
     edit->setText(text);
+    edit->setProperty(Filling, false);
 }

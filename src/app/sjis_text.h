@@ -23,20 +23,31 @@ std::optional<std::string> ToSjisExact(const QString& text);
 // CP932 bytes of a widget text; characters without a CP932 form become "?".
 std::string FromQt(const QString& text);
 
-// Refuses input longer than a number of CP932 bytes, any character CP932 cannot hold, and
-// control characters (below U+0020, and U+007F).
+// Why a text cannot stand in a box of maxBytes CP932 bytes (0: no length limit): a control
+// character (below U+0020, and U+007F), a character CP932 cannot hold, or too many bytes.
+enum class SjisRefusal { None, ControlCharacter, NotCp932, TooLong };
+SjisRefusal RefusalOf(const QString& text, int maxBytes);
+// What the user is told when a text is refused for that reason (CP932).
+std::string RefusalMessage(SjisRefusal reason, int maxBytes);
+
+// Refuses any text that RefusalOf refuses.
 class SjisByteValidator : public QValidator {
 public:
     // maxBytes 0 means no length limit.
     explicit SjisByteValidator(int maxBytes, QObject* parent = nullptr);
     State validate(QString& input, int& pos) const override;
     int MaxBytes() const { return MaxBytesLimit; }
+    // The length of the text last accepted, in UTF-16 units.
+    qsizetype AcceptedLength() const { return Accepted; }
 
 private:
     int MaxBytesLimit;
+    mutable qsizetype Accepted = 0;
 };
 
-// Installs a SjisByteValidator on the edit box (the box's MaxLength in CP932 bytes).
+// Installs a SjisByteValidator on the edit box (the box's MaxLength in CP932 bytes). A refused
+// paste (or drop, or conversion) then tells the user why in a message box; a single character
+// typed past the limit is dropped silently, as a box with a maximum length does.
 void LimitSjisBytes(QLineEdit* edit, int maxBytes);
 
 // CP932 text of an edit box, and setting one from CP932 bytes. While the box shows the text

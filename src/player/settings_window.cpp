@@ -97,7 +97,8 @@ void TForm2::Button1Click()
     Db.ConnectDatabase();
     if (!Db.TableExists("PLAYER")) Db.CreatePlayerTable();
 
-    switch (Db.ValueExists("PLAYER", "PNAME", "", name) ? SignIn(name, password) : Register(name, password)) {
+    const Outcome outcome = Db.ValueExists("PLAYER", "PNAME", "", name) ? SignIn(name, password) : Register(name, password);
+    switch (outcome) {
     case Outcome::WrongPassword:
         Db.DisconnectDatabase();
         Refuse(Controls->Edit5, Sjis("パスワードが登録されているものと異なります"));
@@ -112,7 +113,8 @@ void TForm2::Button1Click()
         break;
     }
     Db.DisconnectDatabase();
-    close();
+    // Accepted tells the main window that a player now stands in AppSettings.
+    done(outcome == Outcome::RegistrationFailed ? Rejected : Accepted);
 }
 
 TForm2::Outcome TForm2::SignIn(const std::string& name, const std::string& password)

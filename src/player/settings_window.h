@@ -24,6 +24,7 @@ public:
     // Fills the boxes from AppSettings.
     void FormShow();
     // OK: checks the boxes, stores the server and folder, then signs in or registers the player.
+    // The window closes accepted only when a player was signed in or registered.
     void Button1Click();
     // Cancel: closes; what an earlier OK stored stays.
     void Button2Click();

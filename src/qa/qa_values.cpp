@@ -11,6 +11,8 @@
 #include <QColor>
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace {
 
 // The column widths in bytes, box by box.
@@ -87,9 +89,13 @@ std::optional<std::vector<std::string>> QaValuesOrRefuse(QWidget* window, const 
     const std::optional<int32_t> number = QaNumberOrRefuse(window, boxes);
     if (!number) return std::nullopt;
     auto values = QaColumnValues(*number, boxes);
-    if (!values) {
-        ShowMessage(window, QuoteMessage());
+    // A question without any text cannot be played; a refused paste leaves its lines empty.
+    const bool noQuestion =
+        values && std::all_of(values->begin() + QaQ1, values->begin() + QaANS, [](const std::string& v) { return v == "NULL"; });
+    if (!values || noQuestion) {
+        ShowMessage(window, values ? Sjis("質問を入力して下さい") : QuoteMessage());
         boxes[QaQ1]->setFocus();
+        return std::nullopt;
     }
     return values;
 }

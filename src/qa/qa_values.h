@@ -46,7 +46,8 @@ std::string QaNumberMessage();
 // focus, and nothing comes back.
 std::optional<int32_t> QaNumberOrRefuse(QWidget* window, const QaBoxes& boxes);
 // The column values of the boxes, with the number from Edit1; when the number or a quote is
-// refused, the window says so, the box concerned takes the focus, and nothing comes back.
+// refused, or the four question lines are all empty, the window says so, the box concerned
+// takes the focus, and nothing comes back.
 std::optional<std::vector<std::string>> QaValuesOrRefuse(QWidget* window, const QaBoxes& boxes);
 
 // Whether the window can work on QUIZQA: connected, and the table there or made just now.

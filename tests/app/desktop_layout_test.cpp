@@ -1,7 +1,9 @@
 // The main window on a real desktop: run by ctest both offscreen and through
 // scripts/with-desktop (Xvfb with the openbox window manager), where windows get frames. Five
 // starts and closes, with windows moved and resized and a column dragged in between, leave
-// every value of the file as it was, and every window's frame where the file says.
+// every value of the file as it was, and every window's frame where the file says. A layout
+// from a larger screen is fitted into this one (also run on a 1024 x 768 desktop, at 100 % and
+// 200 % scaling).
 #include "app/main_window.h"
 #include "app/program.h"
 #include "qa/edit_window.h"
@@ -12,8 +14,10 @@
 #include "support/temp_folder.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -80,18 +84,19 @@ protected:
 
 TEST_F(DesktopLayout, FiveStartsLeaveEveryWindowWhereItWas)
 {
-    std::vector<int> layout = {300, 200, 400, 150, 500, 160, 510, 170, 100, 420, 700, 400,
+    // Every window lies inside the offscreen platform's 800 x 800 screen, so that none is moved in.
+    std::vector<int> layout = {300, 200, 400, 150, 300, 160, 310, 170, 60, 380, 700, 400,
                                60,  70,  80,  90,  100, 110, 120, 130, 140, 150, 220, 230};
     Exe.Write("quizgame.dat", FileText(layout));
     Run([] {
         // As the user does: drag windows by their frames, resize the list, drag a column.
         Form1->move(320, 210);
-        Form5->move(90, 430);
+        Form5->move(50, 390);
         Form5->resize(Form5->width() + 30, Form5->height() - 20);
         Form5->SetColumnWidth(3, 95);
         QTest::qWait(200);
     });
-    layout[0] = 320, layout[1] = 210, layout[8] = 90, layout[9] = 430;
+    layout[0] = 320, layout[1] = 210, layout[8] = 50, layout[9] = 390;
     layout[10] = 730, layout[11] = 380, layout[15] = 95;
     EXPECT_EQ(Values(Exe.Read("quizgame.dat")), layout);
 
@@ -100,6 +105,35 @@ TEST_F(DesktopLayout, FiveStartsLeaveEveryWindowWhereItWas)
         Run();
         EXPECT_EQ(Values(Exe.Read("quizgame.dat")), layout);
     }
+}
+
+// A layout from a larger screen: the main window partly off this one, the entry window wholly,
+// the edit window inside, the list window larger. Each lands inside the available area (at
+// its top left when larger), the edit window where the file says; the file keeps their places.
+TEST_F(DesktopLayout, WindowsFitTheScreenTheyLandOn)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint inside = area.topLeft() + QPoint(10, 20);
+    std::vector<int> layout(24, 80);
+    for (const auto& [line, place] : {std::pair{0, area.bottomRight() - QPoint(100, 100)},
+                                      {4, QPoint(area.right() + 300, 10)}, {6, inside}, {8, inside}})
+        layout[line] = place.x(), layout[line + 1] = place.y();
+    layout[10] = area.width() + 200, layout[11] = area.height() + 100;
+    Exe.Write("quizgame.dat", FileText(layout));
+    CreateWindows();
+    Form1->SetExecutablePath(Exe.File("quizgame"));
+    std::vector<int> shown;
+    for (QWidget* window : std::vector<QWidget*>{Form1, Form3, Form4, Form5}) {
+        ShowFramed(window);
+        const QRect frame = window->frameGeometry();
+        EXPECT_TRUE(area.contains(frame) || frame.topLeft() == area.topLeft()) << frame.x() << "," << frame.y();
+        shown.insert(shown.end(), {frame.x(), frame.y()});
+    }
+    EXPECT_EQ(Form4->frameGeometry().topLeft(), inside);
+    EXPECT_EQ(Form5->OuterSize(), Form5->OuterSize().boundedTo(area.size()));
+    Form1->close();
+    const std::vector<int> saved = Values(Exe.Read("quizgame.dat"));
+    EXPECT_EQ((std::vector<int>{saved[0], saved[1], saved[4], saved[5], saved[6], saved[7], saved[8], saved[9]}), shown);
 }
 
 TEST_F(DesktopLayout, TabLeavesTheInstructionsForTheButtons)

@@ -8,6 +8,7 @@
 
 #include "support/temp_folder.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -15,10 +16,12 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -84,6 +87,21 @@ TEST(MessageBoxes, AreWideEnoughForTheApplicationTitle)
     CurrentDialogs().Message(nullptr, "OK");
     // The frame's buttons stand beside the caption.
     EXPECT_GT(width, title + 60);
+}
+
+// Every question the program asks guards shared data: Enter answers いいえ; はい must be chosen.
+TEST(ConfirmationBoxes, EnterAnswersNo)
+{
+    for (const auto& [choose, yes] : {std::pair{"", false}, std::pair{"はい(&Y)", true}}) {
+        QTimer::singleShot(0, [choose = choose] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == QString::fromUtf8(choose)) button->click();
+            if (box->isVisible()) QTest::keyClick(box, Qt::Key_Return);
+        });
+        EXPECT_EQ(CurrentDialogs().Confirm(nullptr, "?"), yes) << choose;
+    }
 }
 
 TEST(ProgramIcon, IsSixteenPixelsSquareInAtMostSixteenColours)

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -88,6 +90,26 @@ TEST_F(FilePlacesTest, InstalledCopyFollowsAbsoluteXdgFoldersOnly)
     EXPECT_EQ(places.FilesFolder, Root.File("cfg/quizgame/"));
     EXPECT_EQ(places.FirstDataFolder, Root.File("home/.local/share/quizgame/"));
     EXPECT_TRUE(std::filesystem::is_directory(places.FilesFolder));
+}
+
+// A copy that cannot write its folder (installed, or on a read-only share: the rule's input,
+// as root writes anywhere) writes in the user's folder and reads the games.dat beside it until
+// it has one there. Each case: writable, games.dat beside, one of the user's, written, read.
+TEST_F(FilePlacesTest, SettingsAreReadBesideTheProgramUntilTheUserHasOwnOnes)
+{
+    const std::string own = "home/.config/quizgame/";
+    const std::vector<std::tuple<bool, bool, bool, std::string, std::string>> cases = {
+        {true, true, false, "bin/", "bin/"}, {false, true, false, own, "bin/"},
+        {false, true, true, own, own},       {false, false, false, own, own}};
+    for (const auto& [writable, beside, users, written, read] : cases) {
+        std::filesystem::remove_all(Root.File("home"));
+        Root.Write("bin/games.dat", "");
+        if (!beside) std::filesystem::remove(Root.File("bin/games.dat"));
+        const FilePlaces places = FilePlacesFor(Bin(), writable);
+        if (users) Root.Write(own + "games.dat", "");
+        EXPECT_EQ(places.FilesFolder + "|" + FileToRead(places, "games.dat"),
+                  Root.File(written) + "|" + Root.File(read) + "games.dat");
+    }
 }
 
 TEST_F(FilePlacesTest, WithoutAnySampleTheDialogStartsBesideTheProgram)

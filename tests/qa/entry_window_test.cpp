@@ -4,6 +4,9 @@
 
 #include "qa/qa_window_fixture.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 namespace {
 
 class EntryWindow : public QaWindowTest {
@@ -315,9 +318,24 @@ TEST_F(EntryWindow, ConnectionLostAfterShowReportsFailure)
 {
     Open();
     QTest::keyClicks(Box("Edit1"), "1");
+    TypeText(Box("Edit3"), "q");
     Db().DisconnectDatabase();
     Click(Button("Button1"));
     EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Sjis("登録失敗")});
+}
+
+// A question pasted and refused leaves the four lines empty: register says so, stores nothing.
+TEST_F(EntryWindow, NothingIsStoredAfterARefusedPaste)
+{
+    Open();
+    QTest::keyClicks(Box("Edit1"), "4");
+    QGuiApplication::clipboard()->setText(Utf8("長い質問です。").repeated(4));
+    QTest::keyClick(Box("Edit3"), Qt::Key_V, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    Click(Button("Button1"));
+    EXPECT_EQ(Dialogs.Messages, (std::vector<std::string>{Sjis("この欄には半角50文字（全角25文字）までしか入力できません"),
+                                                          Sjis("質問を入力して下さい")}));
+    EXPECT_EQ(Rows(""), 0);
 }
 
 }  // namespace
