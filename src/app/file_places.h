@@ -1,5 +1,5 @@
 // Where the program keeps games.dat and its layout file, where a first start keeps its
-// database, and where the import dialog first opens.
+// database, and where the import and export dialogs first open.
 #pragma once
 
 #include <string>
@@ -8,6 +8,7 @@ struct FilePlaces {
     std::string FilesFolder;      // games.dat and the layout file; ends in '/'
     std::string FirstDataFolder;  // the database folder of a start without games.dat, or empty
     std::string SampleFolder;     // where Sample.txt lies; ends in '/'
+    std::string ExportFolder;     // where the first export dialog opens; ends in '/'
 };
 
 // A copy whose folder is writable and not under /usr keeps its files beside the executable,
@@ -15,7 +16,8 @@ struct FilePlaces {
 // installed copy keeps them in $XDG_CONFIG_HOME/quizgame/ (~/.config/quizgame/), and a start
 // without games.dat plays offline on the embedded engine in $XDG_DATA_HOME/quizgame/
 // (~/.local/share/quizgame/). Both folders are created here. Sample.txt is looked for beside
-// the executable, then in ../share/quizgame/.
+// the executable, then in ../share/quizgame/. An installed copy exports into the user's
+// documents folder (the home folder when there is none), a portable one beside itself.
 FilePlaces FindFilePlaces(const std::string& executableFolder);
 // The same with the choice between a portable copy (true) and an installed one given.
 FilePlaces FilePlacesFor(const std::string& executableFolder, bool executableFolderWritable);

@@ -272,6 +272,7 @@ void TForm1::FormShow()
         AppSettings.DataFolder = places.FirstDataFolder;
     }
     FirstDialogFolder = places.SampleFolder;
+    FirstSaveFolder = places.ExportFolder;
 
     LayoutPath = places.FilesFolder + executable.completeBaseName().toLocal8Bit().toStdString() + ".dat";
     LoadLayout(LayoutPath);
@@ -316,7 +317,9 @@ void TForm1::Button5Click()
     if (!chosen) return;
     std::string fileName = *chosen;
     if (Extension(fileName).empty()) fileName += ".txt";
-    ExportTableText(Db, "QUIZQA", "", "", fileName);
+    if (!ExportTableText(Db, "QUIZQA", "", "", fileName))
+        ShowMessage(this, Sjis("Ｑ＆Ａデータをファイルに書き出せませんでした") + "\r\n" +
+                              FromQt(QString::fromLocal8Bit(fileName.c_str())));
 }
 
 void TForm1::Button6Click()

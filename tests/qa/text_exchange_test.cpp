@@ -625,12 +625,17 @@ TEST_F(TextExchange, FailedExportLeavesTheEarlierFile)
     ASSERT_NO_FATAL_FAILURE(StartWithQuestions());
     Files.Write("qa.txt", "old\r\n");
 
-    // A folder where the file should be cannot be replaced; nothing is left beside it.
+    // A folder where the file should be cannot be replaced, and a folder that does not exist
+    // takes no file at all: nothing is left beside them, and the export says so.
     ASSERT_TRUE(std::filesystem::create_directory(Files.File("taken.txt")));
     Files.Write("taken.txt/inside", "x");
-    EXPECT_FALSE(ExportTableText(Db(), "QUIZQA", "", "", Files.File("taken.txt")));
-    // A folder that does not exist takes no file at all.
-    EXPECT_FALSE(ExportTableText(Db(), "QUIZQA", "", "", Files.File("missing/qa.txt")));
+    std::vector<std::string> told;
+    for (const char* name : {"taken.txt", "missing/qa.txt"}) {
+        EXPECT_FALSE(ExportTableText(Db(), "QUIZQA", "", "", Files.File(name)));
+        ClickExport(Files.File(name));
+        told.push_back(Sjis("Ｑ＆Ａデータをファイルに書き出せませんでした\r\n") + Files.File(name));
+        EXPECT_EQ(Dialogs.Messages, told);
+    }
     // A condition the server refuses is no table to write.
     EXPECT_FALSE(ExportTableText(Db(), "QUIZQA", "NOSUCHCOLUMN=1", "", Files.File("qa.txt")));
     std::vector<std::string> names = Files.Names();
@@ -691,6 +696,7 @@ TEST_F(TextExchange, WriteFailingPartWayLeavesTheEarlierFileAndNoPartOne)
         ClickExport(Files.File("qa.txt"));
         EXPECT_FALSE(ExportTableText(Db(), "QUIZQA", "", "", Files.File("qa.txt")));
     }
+    EXPECT_EQ(Dialogs.Messages.size(), 1u) << "the export says it could not write";
     EXPECT_EQ(Files.Read("qa.txt"), "old\r\n");
     EXPECT_EQ(Files.Names(), std::vector<std::string>{"qa.txt"}) << "no partial file may stay behind";
 
@@ -700,7 +706,7 @@ TEST_F(TextExchange, WriteFailingPartWayLeavesTheEarlierFileAndNoPartOne)
     EXPECT_GT(written.size(), 200u * 1024);
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 2001);
     EXPECT_EQ(written.substr(0, Header.size()), Header);
-    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_EQ(Dialogs.Messages.size(), 1u) << "a written file needs no word";
 }
 
 TEST_F(TextExchange, SampleFileImportsEveryLineAndGoesOutUnchanged)
