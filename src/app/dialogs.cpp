@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QTranslator>
+#include <unistd.h>
 
 namespace {
 
@@ -73,7 +74,7 @@ public:
         QFileDialog dialog(parent);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);  // path and file must exist
-        return Run(dialog, options);
+        return Run(dialog, options, !LastFolder.empty() ? LastFolder : FirstDialogFolder);
     }
 
     std::optional<std::string> SaveFile(QWidget* parent, const FileDialogOptions& options) override
@@ -81,13 +82,17 @@ public:
         QFileDialog dialog(parent);
         dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before overwriting
         dialog.setFileMode(QFileDialog::AnyFile);
-        return Run(dialog, options);
+        // Not in the folder of an installed Sample.txt, say, where nothing can be written.
+        const bool lastWritable = !LastFolder.empty() && access(LastFolder.c_str(), W_OK) == 0;
+        return Run(dialog, options,
+                   lastWritable ? LastFolder : !FirstSaveFolder.empty() ? FirstSaveFolder : FirstDialogFolder);
     }
 
 private:
-    static std::optional<std::string> Run(QFileDialog& dialog, const FileDialogOptions& options)
+    static std::optional<std::string> Run(QFileDialog& dialog, const FileDialogOptions& options,
+                                          const std::string& firstFolder)
     {
-        const std::string& folder = !LastFolder.empty() ? LastFolder : !FirstDialogFolder.empty() ? FirstDialogFolder : AppDir;
+        const std::string& folder = !firstFolder.empty() ? firstFolder : AppDir;
         if (!folder.empty()) dialog.setDirectory(QString::fromLocal8Bit(folder.c_str()));
         dialog.setNameFilter(QtFilter(options.Filter));
         QString suffix = ToQt(options.DefaultExtension);
@@ -128,6 +133,7 @@ void ShowMessage(QWidget* parent, const std::string& text) { CurrentDialogs().Me
 bool ConfirmYes(QWidget* parent, const std::string& text) { return CurrentDialogs().Confirm(parent, text); }
 
 std::string FirstDialogFolder;
+std::string FirstSaveFolder;
 
 std::string ApplicationTitle() { return Sjis("t803－クイズゲーム"); }
 

@@ -20,7 +20,8 @@ public:
     // A confirmation box captioned "確認" with Yes and No, No the default; true only for Yes.
     virtual bool Confirm(QWidget* parent, const std::string& text) = 0;
     // File dialogs; the chosen path (local 8-bit), or nothing when cancelled. The first opens
-    // in the program's folder, where Sample.txt lies; later ones where the last file was chosen.
+    // in the program's folder, where Sample.txt lies; later ones where the last file was chosen,
+    // except that a save dialog opens in FirstSaveFolder instead of a folder it cannot write to.
     virtual std::optional<std::string> OpenFile(QWidget* parent, const FileDialogOptions& options) = 0;
     virtual std::optional<std::string> SaveFile(QWidget* parent, const FileDialogOptions& options) = 0;
 };
@@ -33,6 +34,9 @@ void SetDialogs(Dialogs* dialogs);
 // The folder the first file dialog opens in (where Sample.txt lies); the program's folder
 // when empty. Set by the main window when it is first shown.
 extern std::string FirstDialogFolder;
+// Where a save dialog opens before a file is chosen in a folder the user can write to;
+// FirstDialogFolder when empty. Set by the main window when it is first shown.
+extern std::string FirstSaveFolder;
 
 // Qt's own texts (file dialogs, standard buttons) in Japanese, from Qt's translations.
 void InstallQtTranslations();

@@ -2,6 +2,7 @@
 
 #include "app/line_files.h"
 
+#include <QStandardPaths>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +34,16 @@ std::string OwnFolder(const std::string& parent)
 // ~/.local/share/quizgame/ or its XDG equivalent, created.
 std::string OwnDataFolder() { return OwnFolder(XdgFolder("XDG_DATA_HOME", ".local/share")); }
 
+// The user's documents folder when it exists, else the home folder; ends in '/'.
+std::string DocumentsFolder()
+{
+    const std::string documents =
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toLocal8Bit().toStdString();
+    std::error_code error;
+    if (!documents.empty() && std::filesystem::is_directory(documents, error)) return documents + "/";
+    return QStandardPaths::writableLocation(QStandardPaths::HomeLocation).toLocal8Bit().toStdString() + "/";
+}
+
 bool HasSample(const std::string& folder) { return access((folder + "Sample.txt").c_str(), R_OK) == 0; }
 
 }  // namespace
@@ -49,10 +60,12 @@ FilePlaces FilePlacesFor(const std::string& executableFolder, bool executableFol
     FilePlaces places;
     if (executableFolderWritable) {
         places.FilesFolder = executableFolder;
+        places.ExportFolder = executableFolder;
     } else {
         places.FilesFolder = OwnFolder(XdgFolder("XDG_CONFIG_HOME", ".config"));
         places.SeedFolder = executableFolder;
         places.FirstDataFolder = OwnDataFolder();
+        places.ExportFolder = DocumentsFolder();
     }
     const std::string shared =
         std::filesystem::path(executableFolder + "../share/quizgame/").lexically_normal().string();

@@ -1,5 +1,5 @@
 // Where the program keeps games.dat and its layout file, where a first start keeps its
-// database, and where the import dialog first opens.
+// database, and where the import and export dialogs first open.
 #pragma once
 
 #include <string>
@@ -9,6 +9,7 @@ struct FilePlaces {
     std::string SeedFolder;       // where they are read from while FilesFolder has none, or empty
     std::string FirstDataFolder;  // the database folder of a start without games.dat, or empty
     std::string SampleFolder;     // where Sample.txt lies; ends in '/'
+    std::string ExportFolder;     // where the first export dialog opens; ends in '/'
 };
 
 // A copy whose folder is writable and not under /usr keeps its files beside the executable,
@@ -18,7 +19,8 @@ struct FilePlaces {
 // where a teacher may have put the classroom's games.dat; a start without any games.dat plays
 // offline on the embedded engine in $XDG_DATA_HOME/quizgame/ (~/.local/share/quizgame/). Both
 // folders are created here. Sample.txt is looked for beside the executable, then in
-// ../share/quizgame/.
+// ../share/quizgame/. Such a copy exports into the user's documents folder (the home folder
+// when there is none), a portable one beside itself.
 FilePlaces FindFilePlaces(const std::string& executableFolder);
 // The same with the choice between a portable copy (true) and any other given.
 FilePlaces FilePlacesFor(const std::string& executableFolder, bool executableFolderWritable);

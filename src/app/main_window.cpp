@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QProgressDialog>
 #include <array>
 #include <functional>
 
@@ -64,6 +65,69 @@ std::string UpperAscii(std::string text)
     for (char& c : text)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return text;
+}
+
+// The rows written of all rows while an import runs, with a cancel that rolls it back. The
+// program has one thread: events are processed between batches, so that the windows stay
+// drawn. Nothing else may reach the database meanwhile: until the dialog shows (a short import
+// never shows it), the user's input waits; once shown, the dialog is modal.
+class ImportProgress {
+public:
+    explicit ImportProgress(QWidget* parent) : Dialog(parent)
+    {
+        Dialog.setObjectName("ImportProgress");
+        Dialog.setWindowTitle(ToQt(ApplicationTitle()));
+        Dialog.setWindowModality(Qt::ApplicationModal);
+        Dialog.setCancelButtonText(ToQt(Sjis("キャンセル")));
+        Dialog.setMinimumDuration(500);
+        Dialog.setAutoReset(false);
+        Dialog.setAutoClose(false);
+    }
+
+    bool Report(size_t done, size_t total)
+    {
+        Dialog.setMaximum(static_cast<int>(total));
+        Dialog.setLabelText(ToQt(Sjis("Ｑ＆Ａデータを読み込んでいます（") + std::to_string(done) + " / " +
+                                 std::to_string(total) + Sjis("件）")));
+        Dialog.setValue(static_cast<int>(done));  // processes every event once the dialog is shown
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return !Dialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog Dialog;
+};
+
+// What the user is told at the end of an import (CP932): one sentence, the server's text on
+// a second line where it explains the failure.
+std::string ImportMessage(const ImportResult& result, bool replace)
+{
+    const std::string unchanged = Sjis("（Ｑ＆Ａデータは元のままです）");
+    const std::string server = result.ServerText.empty() ? std::string() : "\r\n" + result.ServerText;
+    switch (result.End) {
+    case ImportEnd::Imported:
+        if (!replace) return std::to_string(result.Rows) + Sjis("件のＱ＆Ａデータを追加しました");
+        return Sjis("現在のデータを削除して、") + std::to_string(result.Rows) +
+               Sjis("件のＱ＆Ａデータを読み込みました");
+    case ImportEnd::NotConnected:
+        return Sjis("データベースに接続されていません");
+    case ImportEnd::NoTable:
+        return Sjis("Ｑ＆Ａテーブルが作成されていません");
+    case ImportEnd::Unreadable:
+        return Sjis("ファイルを読み込めませんでした");
+    case ImportEnd::TooLarge:
+        return Sjis("64MBを超えるファイルは読み込めません");
+    case ImportEnd::Busy:
+        return Sjis("ほかの読み込みが実行中のため、読み込みを中止しました") + unchanged;
+    case ImportEnd::Cancelled:
+        return Sjis("読み込みを取り消しました") + unchanged;
+    case ImportEnd::LineRefused:
+        return std::to_string(result.Line) + Sjis("行目をデータベースに書き込めないため、読み込みを中止しました") +
+               unchanged + server;
+    case ImportEnd::Failed:
+        break;
+    }
+    return Sjis("データベースに書き込めないため、読み込みを中止しました") + unchanged + server;
 }
 
 constexpr int LayoutLineCount = 24;
@@ -223,6 +287,7 @@ void TForm1::FormShow()
         AppSettings.DataFolder = places.FirstDataFolder;
     }
     FirstDialogFolder = places.SampleFolder;
+    FirstSaveFolder = places.ExportFolder;
 
     const std::string layoutName = executable.completeBaseName().toLocal8Bit().toStdString() + ".dat";
     LayoutPath = places.FilesFolder + layoutName;
@@ -274,12 +339,17 @@ void TForm1::Button5Click()
     if (!chosen) return;
     std::string fileName = *chosen;
     if (Extension(fileName).empty()) fileName += ".txt";
-    ExportTableText(Db, "QUIZQA", "", "", fileName);
+    if (!ExportTableText(Db, "QUIZQA", "", "", fileName))
+        ShowMessage(this, Sjis("Ｑ＆Ａデータをファイルに書き出せませんでした") + "\r\n" +
+                              FromQt(QString::fromLocal8Bit(fileName.c_str())));
 }
 
 void TForm1::Button6Click()
 {
-    if (!Db.Connected()) return;
+    if (!Db.Connected()) {
+        ShowMessage(this, ImportMessage({ImportEnd::NotConnected}, false));
+        return;
+    }
     if (!Db.TableExists("QUIZQA")) Db.CreateQuizQaTable();
     // None of the Q&A windows may go on showing rows that the import is about to change.
     Form3->close();
@@ -289,8 +359,25 @@ void TForm1::Button6Click()
                                               Sjis("はい：新規　いいえ：追加"));
     const std::optional<std::string> chosen = CurrentDialogs().OpenFile(this, QaFileDialog());
     if (!chosen) return;
-    if (UpperAscii(Extension(*chosen)) != ".TXT") return;
-    ImportTableText(Db, "QUIZQA", *chosen, !replace, true);
+    if (UpperAscii(Extension(*chosen)) != ".TXT") {
+        ShowMessage(this, Sjis("読み込めるのは拡張子が.txtのファイルだけです"));
+        return;
+    }
+    ImportResult result;
+    std::optional<std::string> lost;
+    {
+        ImportProgress progress(this);
+        // The import says how a broken connection ended it; the connection counts as closed.
+        lost = RunUntilConnectionLost([&] {
+            result = ImportTableText(Db, "QUIZQA", *chosen, !replace, true,
+                                     [&progress](size_t done, size_t total) { return progress.Report(done, total); });
+        });
+    }
+    // The program is ending (a signal or the close box stopped the import): nothing to say.
+    if (!isVisible()) return;
+    const std::string cut =
+        Sjis("データベースとの接続が切れたため、読み込みを中止しました（Ｑ＆Ａデータは元のままです）");
+    ShowMessage(this, lost ? cut + "\r\n" + *lost : ImportMessage(result, replace));
 }
 
 void TForm1::Button7Click()

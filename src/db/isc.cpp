@@ -2,6 +2,7 @@
 
 #include "db/value_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -116,6 +117,12 @@ ParameterBlock& ParameterBlock::Add(char item, const std::string& value)
     return *this;
 }
 
+ParameterBlock& ParameterBlock::Add(char item)
+{
+    Bytes.push_back(item);
+    return *this;
+}
+
 Attachment::~Attachment()
 {
     if (Handle == 0) return;
@@ -170,6 +177,18 @@ void Transaction::Start(Attachment& attachment, LockWait wait)
     Check({}, [&](ISC_STATUS* status) { isc_start_multiple(status, &Handle, 1, &teb); });
 }
 
+void Transaction::StartReserving(Attachment& attachment, const std::string& table, LockWait wait)
+{
+    ParameterBlock tpb(isc_tpb_version3);
+    tpb.Add(isc_tpb_write).Add(isc_tpb_concurrency).Add(wait == LockWait::Never ? isc_tpb_nowait : isc_tpb_wait);
+    if (wait == LockWait::OneSecond) tpb.Add(isc_tpb_lock_timeout, std::string(1, '\1'));
+    tpb.Add(isc_tpb_lock_write, table).Add(isc_tpb_protected);
+    Check({}, [&](ISC_STATUS* status) {
+        isc_start_transaction(status, &Handle, 1, attachment.Raw(), static_cast<unsigned short>(tpb.Size()),
+                              tpb.Data());
+    });
+}
+
 void Transaction::Commit()
 {
     Check({}, [&](ISC_STATUS* status) { isc_commit_transaction(status, &Handle); });
@@ -195,6 +214,7 @@ void Statement::Prepare(Attachment& attachment, Transaction& transaction, const 
     CloseCursor();
     Text = text;
     Select = false;
+    Input.clear();
     if (Handle == 0) Check(Text, [&](ISC_STATUS* status) { isc_dsql_allocate_statement(status, attachment.Raw(), &Handle); });
 
     // Room for the widest result the program reads, so that the prepare describes it at once.
@@ -241,6 +261,38 @@ void Statement::Execute(Transaction& transaction)
         isc_dsql_execute(status, transaction.Raw(), &Handle, SQL_DIALECT_V6, nullptr);
     });
     CursorOpen = Select;
+}
+
+void Statement::Execute(Transaction& transaction, const std::vector<std::string>& values)
+{
+    if (Input.empty()) {
+        const short count = static_cast<short>(values.size());
+        Input.assign(XSQLDA_LENGTH(std::max<short>(count, 1)), 0);
+        AsSqlda(Input)->version = SQLDA_VERSION1;
+        AsSqlda(Input)->sqln = std::max<short>(count, 1);
+        Check(Text, [&](ISC_STATUS* status) {
+            isc_dsql_describe_bind(status, &Handle, SQL_DIALECT_V6, AsSqlda(Input));
+        });
+    }
+    if (AsSqlda(Input)->sqld != static_cast<short>(values.size()))
+        throw std::invalid_argument("the values do not match the parameters of " + Text);
+    // The descriptor points into copies: the library takes the bytes as non-const.
+    InputValues = values;
+    InputIndicators.assign(values.size(), 0);
+    XSQLDA* sqlda = AsSqlda(Input);
+    for (size_t i = 0; i < InputValues.size(); ++i) {
+        XSQLVAR& var = sqlda->sqlvar[i];
+        var.sqltype = SQL_TEXT + 1;
+        var.sqlsubtype = 0;  // character set NONE: the bytes go in as they are
+        var.sqlscale = 0;
+        var.sqllen = static_cast<ISC_SHORT>(std::min(InputValues[i].size(), MaxParameterBytes));
+        var.sqldata = InputValues[i].data();
+        InputIndicators[i] = InputValues[i].empty() ? -1 : 0;
+        var.sqlind = &InputIndicators[i];
+    }
+    Check(Text, [&](ISC_STATUS* status) {
+        isc_dsql_execute(status, transaction.Raw(), &Handle, SQL_DIALECT_V6, sqlda);
+    });
 }
 
 bool Statement::Fetch()

@@ -35,6 +35,8 @@ class ParameterBlock {
 public:
     explicit ParameterBlock(char version) { Bytes.push_back(version); }
     ParameterBlock& Add(char item, const std::string& value);
+    // An item without a value (most TPB items).
+    ParameterBlock& Add(char item);
     const char* Data() const { return Bytes.data(); }
     short Size() const { return static_cast<short>(Bytes.size()); }
 
@@ -71,6 +73,10 @@ public:
     // UntilReleased: an empty parameter block, the server's defaults (concurrency, write, wait).
     // OneSecond and Never: the same, with a lock timeout of one second, or with no wait.
     void Start(Attachment& attachment, LockWait wait = LockWait::UntilReleased);
+    // The same, holding table against every other transaction's writes until this one ends (a
+    // protected write reservation, taken at the start: a transaction that has written the table
+    // and not ended is waited for as wait says). Readers are not held up.
+    void StartReserving(Attachment& attachment, const std::string& table, LockWait wait);
     void Commit();
     void Rollback();
     // Gives the handle up after a rollback failed; the detach frees what the client library
@@ -99,6 +105,12 @@ public:
     void Prepare(Attachment& attachment, Transaction& transaction, const std::string& text);
     // Executes; a SELECT opens its cursor.
     void Execute(Transaction& transaction);
+    // Executes with one value for each input parameter ("?") in order, sent as text (CP932
+    // bytes, unchanged) for the server to convert to the parameter's type; an empty value is
+    // NULL. A longer value than MaxParameterBytes is cut there: no column of the program's
+    // tables can hold one, so the server refuses it all the same.
+    void Execute(Transaction& transaction, const std::vector<std::string>& values);
+    static constexpr size_t MaxParameterBytes = 32767;
     // Fetches the next row; false at the end.
     bool Fetch();
     // Closes an open cursor; errors are dropped (the cursor is gone either way).
@@ -123,4 +135,8 @@ private:
     std::vector<char> Descriptor;      // XSQLDA storage
     std::vector<std::vector<char>> Values;
     std::vector<short> Indicators;
+    // The input parameters, described at their first execution; their values as last sent.
+    std::vector<char> Input;
+    std::vector<std::string> InputValues;
+    std::vector<short> InputIndicators;
 };

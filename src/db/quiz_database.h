@@ -21,6 +21,27 @@ using TextList = std::vector<std::string>;
 struct DatabaseObjects;
 class DbError;
 
+// Rows for QuizDatabase::LoadRows.
+struct RowLoad {
+    std::string Table;
+    TextList Names;              // the columns each row fills, in order
+    std::vector<TextList> Rows;  // one value per column as text, converted by the server; empty is NULL
+    bool Replace = false;        // every row of the table is deleted first
+    bool NumberFirst = false;    // the first column takes the table's largest value + 1, + 2, ...
+};
+
+// How a LoadRows ended. Whatever the end but Loaded, the table is as it was.
+enum class LoadEnd { Loaded, NotConnected, Busy, Cancelled, RowRefused, Failed };
+
+struct LoadResult {
+    LoadEnd End = LoadEnd::NotConnected;
+    size_t Row = 0;          // RowRefused: the index of the row the server refused
+    std::string ServerText{};  // Busy, RowRefused, Failed: the server's message
+};
+
+// Called with the rows written so far (uncommitted) and all rows; false stops the load.
+using LoadProgress = std::function<bool(size_t done, size_t total)>;
+
 class QuizDatabase {
 public:
     // path gives the database path (server prefix, folder and file name) from the owner's
@@ -53,6 +74,13 @@ public:
     // either every one of them is committed, or none.
     bool UpdateTexts(const std::string& table, const std::vector<std::pair<std::string, std::string>>& updates);
     bool DeleteRows(const std::string& table, const std::string& condition, LockWait wait = LockWait::UntilReleased);
+    // Writes every row of load, or none: one transaction that holds the table against other
+    // writers (Busy when another holds it for over a second) and commits only once all rows are
+    // in. Rows go in batches, one statement each; progress is called before and after the delete
+    // and after every batch. A program closing the connection meanwhile ends it as Cancelled. A lost
+    // connection abandons the caller's handler as in every operation; the server then drops the
+    // transaction.
+    LoadResult LoadRows(const RowLoad& load, const LoadProgress& progress);
     // Closes the cursor and rolls back the transaction: the start of every read.
     void CloseQuery();
     int CountRows(const std::string& table, const std::string& condition);

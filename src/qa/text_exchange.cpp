@@ -42,12 +42,6 @@ void SplitFields(const std::string& line, TextList& slots)
     }
 }
 
-// Empty text is NULL; any other text reaches the table as it stands in the file, quotes included.
-std::string TextLiteral(const std::string& value) { return value.empty() ? "NULL" : SqlQuoted(value); }
-
-// Read as a number (empty or malformed text is 0) and written in the general format.
-std::string NumberLiteral(const std::string& value) { return FloatToText(TextToFloat(value)); }
-
 }  // namespace
 
 bool ExportTableText(QuizDatabase& db, const std::string& table, const std::string& condition,
@@ -74,46 +68,57 @@ bool ExportTableText(QuizDatabase& db, const std::string& table, const std::stri
     return file.Commit();
 }
 
-bool ImportTableText(QuizDatabase& db, const std::string& table, const std::string& fileName, bool append,
-                     bool skipFirstLine)
+ImportResult ImportTableText(QuizDatabase& db, const std::string& table, const std::string& fileName, bool append,
+                             bool skipFirstLine, const LoadProgress& progress)
 {
-    if (!db.Connected() || !db.TableExists(table) || !FileExists(fileName)) return false;
+    if (!db.Connected()) return {ImportEnd::NotConnected};
+    if (!db.TableExists(table)) return {ImportEnd::NoTable};
+    if (!FileExists(fileName)) return {ImportEnd::Unreadable};
 
-    TextList names(MaxFields);
+    RowLoad load{table, TextList(MaxFields), {}, !append, false};
     db.OpenSelect("*", table, "", "");
-    db.GetFieldNames(names);
+    db.GetFieldNames(load.Names);
     const std::vector<bool> isText = db.FieldIsText();
     db.CloseSelect();
     const size_t columns = std::min(isText.size(), MaxFields);
-    if (columns == 0) return false;  // the columns could not be learnt
+    if (columns == 0) return {ImportEnd::Failed};  // the columns could not be learnt
+    load.Names.resize(columns);
+    load.NumberFirst = !isText[0];
 
     // The whole file is read before the table is touched: a file that cannot be read to its
     // end, or is far larger than any question bank, leaves the table as it was.
     std::error_code sizeError;
     const auto size = std::filesystem::file_size(fileName, sizeError);
-    if (sizeError || size > MaxImportBytes) return false;
+    if (!sizeError && size > MaxImportBytes) return {ImportEnd::TooLarge};
     LineReader reader(fileName);
-    if (!reader.Readable()) return false;
-    std::vector<std::string> lines;
-    for (std::string line; reader.ReadLine(line);) lines.push_back(line);
-    if (reader.Failed()) return false;
-    if (skipFirstLine && !lines.empty()) lines.erase(lines.begin());
-
-    // Replacing empties the table only now, and not at all when the rows cannot be deleted.
-    if (!append && !db.DeleteRows(table, "")) return false;
-
-    std::string largest;
-    db.SelectMax(table, names[0], "", largest);
-    int64_t next = int64_t{TextToInt(largest)} + 1;
-
+    if (sizeError || !reader.Readable()) return {ImportEnd::Unreadable};
+    // An empty text is NULL; an empty or malformed number is 0. The first column's number is
+    // the layer's to give.
     TextList values(columns);
-    for (const std::string& line : lines) {
+    size_t lineNumber = 0;
+    for (std::string line; reader.ReadLine(line);) {
+        if (++lineNumber == 1 && skipFirstLine) continue;
         SplitFields(line, values);
         for (size_t j = 0; j < columns; ++j)
-            values[j] = isText[j] ? TextLiteral(values[j]) : NumberLiteral(j == 0 ? std::to_string(next) : values[j]);
-        // A row the server refuses is skipped; its number stays used.
-        db.InsertFields(table, static_cast<int>(columns), names, values);
-        ++next;
+            if (!isText[j]) values[j] = FloatToText(TextToFloat(values[j]));
+        load.Rows.push_back(values);
     }
-    return true;
+    if (reader.Failed()) return {ImportEnd::Unreadable};
+
+    const LoadResult loaded = db.LoadRows(load, progress);
+    switch (loaded.End) {
+    case LoadEnd::Loaded:
+        return {ImportEnd::Imported, load.Rows.size()};
+    case LoadEnd::NotConnected:
+        return {ImportEnd::NotConnected};
+    case LoadEnd::Busy:
+        return {ImportEnd::Busy};
+    case LoadEnd::Cancelled:
+        return {ImportEnd::Cancelled};
+    case LoadEnd::RowRefused:
+        return {ImportEnd::LineRefused, 0, (skipFirstLine ? 2 : 1) + loaded.Row, loaded.ServerText};
+    case LoadEnd::Failed:
+        break;
+    }
+    return {ImportEnd::Failed, 0, 0, loaded.ServerText};
 }

@@ -13,11 +13,31 @@
 bool ExportTableText(QuizDatabase& db, const std::string& table, const std::string& condition,
                      const std::string& order, const std::string& fileName);
 
+// How an import ended. Whatever the end but Imported, the table is as it was.
+enum class ImportEnd {
+    Imported,
+    NotConnected,
+    NoTable,
+    Unreadable,   // the file could not be read to its end
+    TooLarge,     // over 64 MiB
+    Busy,         // another import holds the table
+    Cancelled,    // progress asked to stop
+    LineRefused,  // the server refused a line
+    Failed,       // the server failed otherwise
+};
+
+struct ImportResult {
+    ImportEnd End = ImportEnd::NotConnected;
+    size_t Rows = 0;         // Imported: the rows written
+    size_t Line = 0;         // LineRefused: its number in the file, the first line being 1
+    std::string ServerText{};  // LineRefused, Failed: the server's message
+};
+
 // Inserts one row per line of fileName, each field into the column at its position; the first
 // column, when it is a number, is numbered anew from the largest existing value plus 1.
-// The whole file is read first; a file that cannot be read to its end, or is over 64 MiB,
-// changes nothing. Without append the table is then emptied. Every row is committed on its
-// own; a line the server rejects is skipped and uses up its number. True when the file was
-// read and its rows sent.
-bool ImportTableText(QuizDatabase& db, const std::string& table, const std::string& fileName, bool append,
-                     bool skipFirstLine);
+// The whole file is read first. Without append the table is emptied first. Every row is
+// written or none: a file that cannot be read to its end or is over 64 MiB changes nothing,
+// nor does a line the server refuses, a failure of the server or a cancel. progress gets the
+// rows written so far and all rows between batches; false cancels.
+ImportResult ImportTableText(QuizDatabase& db, const std::string& table, const std::string& fileName, bool append,
+                             bool skipFirstLine, const LoadProgress& progress = {});

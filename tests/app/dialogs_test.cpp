@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <utility>
 
@@ -70,6 +71,15 @@ TEST(FileDialogs, OpenInTheProgramsFolderThenWhereTheLastFileWasChosen)
     Answer(second, {});
     EXPECT_EQ(CurrentDialogs().SaveFile(nullptr, options), std::nullopt);
     EXPECT_EQ(second.Directory + "/", QString::fromLocal8Bit(elsewhere.Path().c_str()));
+
+    // A save passes over a last folder it cannot write to (gone; an installed Sample.txt's).
+    TempFolder documents;
+    FirstSaveFolder = documents.Path();
+    std::filesystem::remove_all(elsewhere.Path());
+    Answer(second, {});
+    CurrentDialogs().SaveFile(nullptr, options);
+    EXPECT_EQ(second.Directory + "/", QString::fromLocal8Bit(documents.Path().c_str()));
+    FirstSaveFolder.clear();
     AppDir.clear();
 }
 

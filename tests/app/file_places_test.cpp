@@ -68,6 +68,7 @@ TEST_F(FilePlacesTest, PortableCopyKeepsEverythingBesideTheProgram)
     EXPECT_EQ(places.FilesFolder, Bin());
     EXPECT_EQ(places.FirstDataFolder, "");
     EXPECT_EQ(places.SampleFolder, Bin());
+    EXPECT_EQ(places.ExportFolder, Bin());
     EXPECT_FALSE(std::filesystem::exists(Root.File("home")));
 }
 
@@ -80,6 +81,9 @@ TEST_F(FilePlacesTest, InstalledCopyUsesTheUsersOwnFoldersAndTheSharedSample)
     EXPECT_EQ(Mode(places.FilesFolder), 0700u);
     EXPECT_EQ(Mode(places.FirstDataFolder), 0700u);
     EXPECT_EQ(places.SampleFolder, Root.File("share/quizgame/"));
+    EXPECT_EQ(places.ExportFolder, Root.File("home/")) << "no documents folder";
+    std::filesystem::create_directories(Root.File("home/Documents"));
+    EXPECT_EQ(FilePlacesFor(Bin(), false).ExportFolder, Root.File("home/Documents/"));
 }
 
 TEST_F(FilePlacesTest, InstalledCopyFollowsAbsoluteXdgFoldersOnly)

@@ -1,6 +1,6 @@
-// The Q&A text exchange: the main window's export and import buttons and the two functions
-// behind them, on the embedded engine; the failing-write case runs on the loopback server,
-// whose database lives in another process and so is not touched by this process's file limit.
+// The Q&A text exchange: the main window's export and import buttons and the two functions behind
+// them, on the embedded engine; on the loopback server, the failing write (the server's database is
+// untouched by this process's file limit) and the import meeting another, a game, a cut, a full disk.
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/sjis_text.h"
@@ -13,21 +13,27 @@
 #include "support/controls.h"
 #include "support/firebird_fixture.h"
 #include "support/recording_dialogs.h"
+#include "support/tcp_relay.h"
 #include "support/temp_folder.h"
 
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <random>
 
@@ -66,6 +72,15 @@ TextList Renumbered(TextList row, int n)
     return row;
 }
 
+// Three rows with gaps in N, NULL texts, a NULL ANN (as the entry window leaves it), a
+// negative SN and double-byte text whose second byte is "\" (0x5C).
+const Rows SomeQuestions = {
+    {"5", "7", Sjis("日本で一番高い山は"), Sjis("どれですか？"), "", "", Sjis("富士山"), "K2", Sjis("北岳"),
+     Sjis("槍ヶ岳"), "3"},
+    {"9", "0", "2+2?", "", "", "", "4", "3", "5", "", ""},
+    {"20", "-4", Sjis("表示"), Sjis("ソ"), "\x95\x5C", "x", "a", "b", "c", "d", "4"},
+};
+
 // Confirmations and file dialogs in the order the program asked for them, and which Q&A
 // windows were visible when the confirmation came.
 class OrderedDialogs : public RecordingDialogs {
@@ -98,10 +113,11 @@ protected:
 
     // Starts the main window with its own games.dat on a new database in folder, connected,
     // with the settings page shown.
-    void Start(std::unique_ptr<GameFolder> folder)
+    void Start(std::unique_ptr<GameFolder> folder, const std::optional<std::string>& serverName = {})
     {
         Folder = std::move(folder);
-        Exe.Write("games.dat", Folder->ServerName() + "\r\n" + Folder->DataFolder() + "\r\n0\r\n\r\n\r\n");
+        Exe.Write("games.dat", serverName.value_or(Folder->ServerName()) + "\r\n" + Folder->DataFolder() +
+                                   "\r\n0\r\n\r\n\r\n");
         Form1->SetExecutablePath(Exe.File("quizgame"));
         Form1->show();
         Control<QTabWidget>(Form1, "PageControl1")->setCurrentWidget(Control<QWidget>(Form1, "TabSheet2"));
@@ -113,6 +129,15 @@ protected:
     {
         ASSERT_NO_FATAL_FAILURE(Start(GameFolder::Embedded()));
         ASSERT_TRUE(Db().CreateQuizQaTable());
+    }
+
+    // The same with SomeQuestions in QUIZQA, in folder, the server reached through serverName.
+    void StartWithQuestions(std::unique_ptr<GameFolder> folder = GameFolder::Embedded(),
+                            const std::optional<std::string>& serverName = {})
+    {
+        ASSERT_NO_FATAL_FAILURE(Start(std::move(folder), serverName));
+        ASSERT_TRUE(Db().CreateQuizQaTable());
+        ASSERT_NO_FATAL_FAILURE(AddRows(SomeQuestions));
     }
 
     QuizDatabase& Db() { return Form1->Database(); }
@@ -166,19 +191,20 @@ protected:
     std::unique_ptr<GameFolder> Folder;
 };
 
-// Three rows with gaps in N, NULL texts, a NULL ANN (as the entry window leaves it), a
-// negative SN and double-byte text whose second byte is "\" (0x5C).
-const Rows SomeQuestions = {
-    {"5", "7", Sjis("日本で一番高い山は"), Sjis("どれですか？"), "", "", Sjis("富士山"), "K2", Sjis("北岳"),
-     Sjis("槍ヶ岳"), "3"},
-    {"9", "0", "2+2?", "", "", "", "4", "3", "5", "", ""},
-    {"20", "-4", Sjis("表示"), Sjis("ソ"), "\x95\x5C", "x", "a", "b", "c", "d", "4"},
-};
+// What the end of an import says; why none were, that the bank is as it was, the server's text.
+std::vector<std::string> Said(const std::string& utf8) { return {Sjis(utf8)}; }
+std::string Unchanged(const std::string& why) { return Sjis(why + "（Ｑ＆Ａデータは元のままです）"); }
+// The first line of the one message shown, and whether a second line follows.
+std::pair<std::string, bool> FirstLine(const std::vector<std::string>& messages)
+{
+    const std::string text = messages.size() == 1 ? messages[0] : std::to_string(messages.size()) + " messages";
+    const size_t end = text.find("\r\n");
+    return {text.substr(0, end), end != std::string::npos && end + 2 < text.size()};
+}
 
 TEST_F(TextExchange, ExportThenReplaceImportGivesTheSameQuestionsNumberedAnew)
 {
-    ASSERT_NO_FATAL_FAILURE(StartWithTable());
-    ASSERT_NO_FATAL_FAILURE(AddRows(SomeQuestions));
+    ASSERT_NO_FATAL_FAILURE(StartWithQuestions());
 
     ClickExport(Files.File("qa.txt"));
     std::string expected = Header;
@@ -190,7 +216,7 @@ TEST_F(TextExchange, ExportThenReplaceImportGivesTheSameQuestionsNumberedAnew)
     ClickImport(true, Files.File("qa.txt"));
     EXPECT_EQ(Table(), (Rows{Renumbered(SomeQuestions[0], 1), Renumbered(SomeQuestions[1], 2),
                              Renumbered(SomeQuestions[2], 3)}));
-    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_EQ(Dialogs.Messages, Said("現在のデータを削除して、3件のＱ＆Ａデータを読み込みました"));
 }
 
 TEST_F(TextExchange, AppendNumbersTheNewRowsAfterTheLargestN)
@@ -209,7 +235,7 @@ TEST_F(TextExchange, AppendNumbersTheNewRowsAfterTheLargestN)
                              {"42", "6", "q", "", "", "", "a", "b", "c", "d", "2"},
                              {"43", "7", "r", "", "", "", "a", "b", "c", "d", "3"},
                              {"44", "8", "s", "", "", "", "a", "b", "c", "d", "4"}}));
-    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_EQ(Dialogs.Messages, Said("4件のＱ＆Ａデータを追加しました"));
 }
 
 TEST_F(TextExchange, ExportNamesAndTheEmptyTable)
@@ -253,8 +279,8 @@ TEST_F(TextExchange, ButtonsNeedAConnectionAndExportNeedsTheTable)
     ClickImport(true, WriteFile("one.txt", Header + Line({"1", "1", "q", "", "", "", "a", "b", "c", "d", "1"})));
     ClickExport(Files.File("none.txt"));
     EXPECT_TRUE(Dialogs.Order.empty());
-    EXPECT_TRUE(Dialogs.Messages.empty());
-    EXPECT_FALSE(ImportTableText(Db(), "QUIZQA", Files.File("one.txt"), true, true));
+    EXPECT_EQ(Dialogs.Messages, Said("データベースに接続されていません")) << "from the import; the export stays silent";
+    EXPECT_EQ(ImportTableText(Db(), "QUIZQA", Files.File("one.txt"), true, true).End, ImportEnd::NotConnected);
     EXPECT_EQ(Files.Names(), std::vector<std::string>{"one.txt"});
 
     Db().ConnectDatabase();
@@ -284,13 +310,12 @@ TEST_F(TextExchange, ImportAsksFirstClosesTheQaWindowsAndCreatesTheTable)
     EXPECT_EQ(Dialogs.FileDialogs.at(0).Filter, Sjis("タブ区切りText File(*.txt)|*.txt"));
     EXPECT_EQ(Dialogs.FileDialogs.at(0).DefaultExtension, ".txt");
     EXPECT_EQ(Table(), (Rows{{"1", "1", "q", "", "", "", "a", "b", "c", "d", "2"}}));
-    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_EQ(Dialogs.Messages, Said("現在のデータを削除して、1件のＱ＆Ａデータを読み込みました"));
 }
 
 TEST_F(TextExchange, CancelOrAnotherExtensionChangesNothing)
 {
-    ASSERT_NO_FATAL_FAILURE(StartWithTable());
-    ASSERT_NO_FATAL_FAILURE(AddRows(SomeQuestions));
+    ASSERT_NO_FATAL_FAILURE(StartWithQuestions());
     const std::string body = Header + Line({"1", "1", "new", "", "", "", "a", "b", "c", "d", "1"});
 
     ClickImport(true, std::nullopt);
@@ -300,7 +325,7 @@ TEST_F(TextExchange, CancelOrAnotherExtensionChangesNothing)
     ClickImport(true, WriteFile("bank.txt.bak", body));
     EXPECT_EQ(Table(), SomeQuestions);
     EXPECT_EQ(Dialogs.Confirmations.size(), 5u);
-    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>(3, Sjis("読み込めるのは拡張子が.txtのファイルだけです")));
 
     // The extension counts in any letter case.
     ClickImport(false, WriteFile("bank.TxT", body));
@@ -310,19 +335,18 @@ TEST_F(TextExchange, CancelOrAnotherExtensionChangesNothing)
 
 TEST_F(TextExchange, HeaderOnlyFileEmptiesOnReplaceAndChangesNothingOnAppend)
 {
-    ASSERT_NO_FATAL_FAILURE(StartWithTable());
-    ASSERT_NO_FATAL_FAILURE(AddRows(SomeQuestions));
+    ASSERT_NO_FATAL_FAILURE(StartWithQuestions());
     const std::string headerOnly = WriteFile("header.txt", Header);
     const std::string empty = WriteFile("empty.txt", "");
 
-    EXPECT_TRUE(ImportTableText(Db(), "QUIZQA", headerOnly, true, true));
-    EXPECT_TRUE(ImportTableText(Db(), "QUIZQA", empty, true, true));
+    EXPECT_EQ(ImportTableText(Db(), "QUIZQA", headerOnly, true, true).End, ImportEnd::Imported);
+    EXPECT_EQ(ImportTableText(Db(), "QUIZQA", empty, true, true).End, ImportEnd::Imported);
     EXPECT_EQ(Table(), SomeQuestions);
-    EXPECT_TRUE(ImportTableText(Db(), "QUIZQA", headerOnly, false, true));
+    EXPECT_EQ(ImportTableText(Db(), "QUIZQA", headerOnly, false, true).End, ImportEnd::Imported);
     EXPECT_TRUE(Table().empty());
 
     // Without skipping, the header is a row like any other: its texts go in, its N does not.
-    EXPECT_TRUE(ImportTableText(Db(), "QUIZQA", headerOnly, false, false));
+    EXPECT_EQ(ImportTableText(Db(), "QUIZQA", headerOnly, false, false).Rows, 1u);
     EXPECT_EQ(Table(), (Rows{{"1", "0", "Q1", "Q2", "Q3", "Q4", "ANS", "AN1", "AN2", "AN3", "0"}}));
 }
 
@@ -387,35 +411,39 @@ TEST_F(TextExchange, LongLinesAreReadWhole)
 {
     ASSERT_NO_FATAL_FAILURE(StartWithTable());
     const std::string big(100 * 1024, 'w');
-    // A header and an extra field of 100 KB are read past; a question of 100 KB does not fit
-    // the column, so that line is skipped and its number used up.
-    const std::string path =
-        WriteFile("long.txt", big + "\t\r\n" + Line({"1", "1", "q", "", "", "", "a", "b", "c", "d", "1", big}) +
-                                  Line({"1", "2", big, "", "", "", "a", "b", "c", "d", "1"}) +
-                                  Line({"1", "3", "r", "", "", "", "a", "b", "c", "d", "2"}));
-    ClickImport(true, path);
+    // A header and an extra field of 100 KB are read past.
+    ClickImport(true, WriteFile("long.txt", big + "\t\r\n" +
+                                                Line({"1", "1", "q", "", "", "", "a", "b", "c", "d", "1", big}) +
+                                                Line({"1", "3", "r", "", "", "", "a", "b", "c", "d", "2"})));
     EXPECT_EQ(Table(), (Rows{{"1", "1", "q", "", "", "", "a", "b", "c", "d", "1"},
-                             {"3", "3", "r", "", "", "", "a", "b", "c", "d", "2"}}));
+                             {"2", "3", "r", "", "", "", "a", "b", "c", "d", "2"}}));
 }
 
-TEST_F(TextExchange, NumbersTooLargeSkipTheirLineAndUseUpItsNumber)
+TEST_F(TextExchange, ALineTheServerRefusesStopsTheImportAndNamesIt)
 {
     ASSERT_NO_FATAL_FAILURE(StartWithTable());
-    const std::string path = WriteFile(
-        "big.txt", Header + Line({"1", "2147483647", "max", "", "", "", "a", "b", "c", "d", "-2147483648"}) +
-                       Line({"1", "99999999999", "sn", "", "", "", "a", "b", "c", "d", "1"}) +
-                       Line({"1", "1", "ann", "", "", "", "a", "b", "c", "d", "3000000000"}) +
-                       Line({"1", "1e300", "exp", "", "", "", "a", "b", "c", "d", "1"}) +
-                       Line({"1", "5", "ok", "", "", "", "a", "b", "c", "d", "1"}));
-    ClickImport(true, path);
-    EXPECT_EQ(Table(), (Rows{{"1", "2147483647", "max", "", "", "", "a", "b", "c", "d", "-2147483648"},
-                             {"5", "5", "ok", "", "", "", "a", "b", "c", "d", "1"}}));
-
-    // After the largest N there is no number left: the appended line fails, nothing wraps round.
-    ASSERT_NO_FATAL_FAILURE(AddRows({{"2147483647", "0", "last", "", "", "", "a", "b", "c", "d", "1"}}));
-    const Rows before = Table();
-    EXPECT_TRUE(ImportTableText(Db(), "QUIZQA", WriteFile("one.txt", Header + Line({"1", "1", "q"})), true, true));
-    EXPECT_EQ(Table(), before);
+    // With the largest N there is, an append has no number left for its first line.
+    const Rows before = {SomeQuestions[0], SomeQuestions[1],
+                         {"2147483647", "0", "last", "", "", "", "a", "b", "c", "d", "1"}};
+    ASSERT_NO_FATAL_FAILURE(AddRows(before));
+    auto good = [](int sn) { return Line({"1", std::to_string(sn), "q", "", "", "", "a", "b", "c", "d", "1"}); };
+    std::string later = Header;  // in the third batch, after two that went in
+    for (int i = 2; i <= 200; ++i) later += i == 137 ? Line({"1", "1", std::string(51, 'x')}) : good(i);
+    // Numbers past the integer range, questions too long, and no N left.
+    const struct { std::string Body; bool Append; int Line; } cases[] = {
+        {Header + good(1) + Line({"1", "99999999999", "sn"}) + good(2), false, 3},
+        {Header + good(1) + good(2) + Line({"1", "1", "a", "", "", "", "", "", "", "", "3e9"}), false, 4},
+        {later, false, 137},
+        {Header + good(1) + Line({"1", "2", std::string(100 * 1024, 'w')}), false, 3},
+        {Header + good(1), true, 2},
+    };
+    const std::string refused = Unchanged("行目をデータベースに書き込めないため、読み込みを中止しました");
+    for (const auto& c : cases) {
+        Dialogs.Messages.clear();
+        ClickImport(!c.Append, WriteFile("refused.txt", c.Body));
+        EXPECT_EQ(FirstLine(Dialogs.Messages), std::make_pair(std::to_string(c.Line) + refused, true)) << c.Line;
+        EXPECT_EQ(Table(), before) << c.Line;
+    }
 }
 
 TEST_F(TextExchange, QuotesInTextAreKeptUnchanged)
@@ -449,12 +477,14 @@ TEST_F(TextExchange, InvalidCp932BytesAreStoredAsTheyAre)
 
 // What the import should make of a file of any bytes, worked out directly: the file ends at
 // the first Ctrl+Z, lines end at LF, every CR is dropped, the first line is skipped, fields are
-// split at TAB. Rows whose insert must fail (too long, a NUL byte that ends the statement,
-// numbers out of range) are left out; rows whose numbers would need rounding are unknown.
+// split at TAB. Rows whose insert must fail (too long, numbers out of range) are left out;
+// rows whose numbers would need rounding are unknown.
 struct BinaryExpectation {
     Rows Accepted;
     std::vector<std::string> Unknown;  // N values not to compare
     size_t Lines = 0;
+    size_t FirstRefused = 0;  // the number of the first line that must fail, 0 for none
+    std::string Kept;         // the bytes without the lines that must fail
 };
 
 BinaryExpectation Expect(std::string bytes, int firstN)
@@ -462,15 +492,18 @@ BinaryExpectation Expect(std::string bytes, int firstN)
     BinaryExpectation result;
     bytes = bytes.substr(0, bytes.find('\x1A'));
     std::vector<std::string> lines;
+    std::vector<std::string> raw;  // each line as the file has it, its LF included
     for (size_t start = 0; start < bytes.size();) {
         const size_t lf = bytes.find('\n', start);
         std::string line = bytes.substr(start, lf == std::string::npos ? std::string::npos : lf - start);
+        raw.push_back(bytes.substr(start, lf == std::string::npos ? std::string::npos : lf + 1 - start));
         line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
         lines.push_back(line);
         if (lf == std::string::npos) break;
         start = lf + 1;
     }
     const size_t widths[11] = {0, 0, 50, 50, 50, 50, 30, 30, 30, 30, 0};
+    if (!raw.empty()) result.Kept = raw[0];
     for (size_t k = 1; k < lines.size(); ++k) {
         TextList fields(11);
         size_t start = 0;
@@ -483,8 +516,7 @@ BinaryExpectation Expect(std::string bytes, int firstN)
         const std::string n = std::to_string(firstN + static_cast<int>(k) - 1);
         bool fits = true;
         bool known = true;
-        for (size_t i = 2; i < 10; ++i)
-            fits = fits && fields[i].size() <= widths[i] && fields[i].find('\0') == std::string::npos;
+        for (size_t i = 2; i < 10; ++i) fits = fits && fields[i].size() <= widths[i];
         for (size_t i : {size_t{1}, size_t{10}}) {
             const double value = TextToFloat(fields[i]);
             fits = fits && std::fabs(value) <= 2147483647.0;
@@ -492,6 +524,8 @@ BinaryExpectation Expect(std::string bytes, int firstN)
             fields[i] = std::to_string(static_cast<int64_t>(value));
         }
         fields[0] = n;
+        if (!fits && result.FirstRefused == 0) result.FirstRefused = k + 1;
+        if (fits) result.Kept += raw[k];
         if (fits && !known) result.Unknown.push_back(n);
         if (fits && known) result.Accepted.push_back(fields);
     }
@@ -499,10 +533,9 @@ BinaryExpectation Expect(std::string bytes, int firstN)
     return result;
 }
 
-TEST_F(TextExchange, BinaryFileImportsWhatFitsAndCorruptsNothing)
+TEST_F(TextExchange, BinaryFileIsRefusedAtItsFirstBadLineAndWithoutItGoesInWhole)
 {
-    ASSERT_NO_FATAL_FAILURE(StartWithTable());
-    ASSERT_NO_FATAL_FAILURE(AddRows(SomeQuestions));
+    ASSERT_NO_FATAL_FAILURE(StartWithQuestions());
 
     // Bytes of every value, with TAB and LF often enough to give short fields and lines,
     // then a Ctrl+Z and more bytes that must not be read.
@@ -523,9 +556,17 @@ TEST_F(TextExchange, BinaryFileImportsWhatFitsAndCorruptsNothing)
     junk(5000);
     const std::string path = WriteFile("program.txt", bytes);
 
-    const BinaryExpectation expected = Expect(bytes, 21);
-    ASSERT_GT(expected.Accepted.size(), 100u) << "the data should give many rows that fit";
+    const BinaryExpectation all = Expect(bytes, 21);
+    ASSERT_GT(all.FirstRefused, 2u) << "the data should give a line that cannot go in, after one that can";
     ClickImport(false, path);
+    EXPECT_EQ(FirstLine(Dialogs.Messages).first, std::to_string(all.FirstRefused) +
+                                                     Unchanged("行目をデータベースに書き込めないため、読み込みを中止しました"));
+    EXPECT_EQ(Table(), SomeQuestions);
+
+    // Without the lines that cannot go in, every other one does, its bytes as they are.
+    const BinaryExpectation expected = Expect(all.Kept, 21);
+    ASSERT_GT(expected.Accepted.size(), 100u) << "the data should give many rows that fit";
+    ClickImport(false, WriteFile("kept.txt", all.Kept));
 
     Rows table = Table();
     ASSERT_GE(table.size(), SomeQuestions.size());
@@ -535,68 +576,66 @@ TEST_F(TextExchange, BinaryFileImportsWhatFitsAndCorruptsNothing)
         if (std::find(expected.Unknown.begin(), expected.Unknown.end(), table[i][0]) == expected.Unknown.end())
             imported.push_back(table[i]);
     EXPECT_EQ(imported, expected.Accepted);
-    // Every line used up one number, rows or not: an append goes on after the last line.
+    // One number per line: an append goes on after the last line.
     ClickImport(false, WriteFile("after.txt", Header + Line({"1", "1", "after", "", "", "", "a", "b", "c", "d", "1"})));
     EXPECT_EQ(Table().back()[0], std::to_string(21 + expected.Lines - 1));
 }
 
-TEST_F(TextExchange, UnreadableFileLeavesTheTableOnReplace)
+TEST_F(TextExchange, UnreadableOrHugeFileChangesNothingAndSaysSo)
 {
-    ASSERT_NO_FATAL_FAILURE(StartWithTable());
-    ASSERT_NO_FATAL_FAILURE(AddRows(SomeQuestions));
-
-    // A folder with a .txt name exists but cannot be read as a file.
+    ASSERT_NO_FATAL_FAILURE(StartWithQuestions());
+    const std::string one = Header + Line({"1", "1", "q", "", "", "", "a", "b", "c", "d", "1"});
+    // A folder with a .txt name; a file whose folder went away between the dialog and the
+    // import; well-formed lines, then far more than any question bank.
     ASSERT_EQ(mkdir(Files.File("folder.txt").c_str(), 0700), 0);
-    ClickImport(true, Files.File("folder.txt"));
-    EXPECT_EQ(Table(), SomeQuestions);
-    EXPECT_FALSE(ImportTableText(Db(), "QUIZQA", Files.File("folder.txt"), false, true));
-    EXPECT_EQ(Table(), SomeQuestions);
-
-    // The file's folder went away between the dialog and the import.
     ASSERT_TRUE(std::filesystem::create_directory(Files.File("gone")));
-    const std::string path =
-        WriteFile("gone/qa.txt", Header + Line({"1", "1", "q", "", "", "", "a", "b", "c", "d", "1"}));
+    const std::string gone = WriteFile("gone/qa.txt", one);
     std::filesystem::remove_all(Files.File("gone"));
-    ClickImport(true, path);
-    EXPECT_EQ(Table(), SomeQuestions);
-    EXPECT_FALSE(ImportTableText(Db(), "QUIZQA", path, false, true));
-    EXPECT_TRUE(Dialogs.Messages.empty());
-
-    // Well-formed lines, then far more than any question bank: refused before anything changes.
-    const std::string huge = WriteFile("huge.txt", Header + Line({"1", "1", "q", "", "", "", "a", "b", "c", "d", "1"}));
+    const std::string huge = WriteFile("huge.txt", one);
     std::filesystem::resize_file(huge, 64 * 1024 * 1024 + 1);
-    EXPECT_FALSE(ImportTableText(Db(), "QUIZQA", huge, false, true));
-    EXPECT_FALSE(ImportTableText(Db(), "QUIZQA", huge, true, true));
-    EXPECT_EQ(Table(), SomeQuestions);
+    const std::pair<std::string, const char*> cases[] = {{Files.File("folder.txt"), "ファイルを読み込めませんでした"},
+                                                         {gone, "ファイルを読み込めませんでした"},
+                                                         {huge, "64MBを超えるファイルは読み込めません"}};
+    for (const auto& [path, message] : cases) {
+        Dialogs.Messages.clear();
+        ClickImport(true, path);
+        EXPECT_EQ(Dialogs.Messages, Said(message)) << path;
+        EXPECT_EQ(Table(), SomeQuestions) << path;
+    }
 }
 
 TEST_F(TextExchange, ReplaceStopsWhenTheRowsCannotBeDeleted)
 {
-    ASSERT_NO_FATAL_FAILURE(StartWithTable());
-    ASSERT_NO_FATAL_FAILURE(AddRows(SomeQuestions));
+    ASSERT_NO_FATAL_FAILURE(StartWithQuestions());
     // A trigger that refuses every delete, as a table another program has locked would.
     ASSERT_TRUE(Db().ExecSqlLines({"CREATE EXCEPTION KEEP_ROWS 'rows are kept';"}));
     ASSERT_TRUE(Db().ExecSqlLines(
         {"CREATE TRIGGER QUIZQA_KEEP FOR QUIZQA BEFORE DELETE AS", "BEGIN", "  EXCEPTION KEEP_ROWS;", "END"}));
     const std::string path = WriteFile("qa.txt", Header + Line({"1", "1", "q", "", "", "", "a", "b", "c", "d", "1"}));
 
-    EXPECT_FALSE(ImportTableText(Db(), "QUIZQA", path, false, true));
+    EXPECT_EQ(ImportTableText(Db(), "QUIZQA", path, false, true).End, ImportEnd::Failed);
     ClickImport(true, path);
     EXPECT_EQ(Table(), SomeQuestions) << "a replace must not turn into an append";
+    EXPECT_EQ(FirstLine(Dialogs.Messages),
+              std::make_pair(Unchanged("データベースに書き込めないため、読み込みを中止しました"), true));
 }
 
 TEST_F(TextExchange, FailedExportLeavesTheEarlierFile)
 {
-    ASSERT_NO_FATAL_FAILURE(StartWithTable());
-    ASSERT_NO_FATAL_FAILURE(AddRows(SomeQuestions));
+    ASSERT_NO_FATAL_FAILURE(StartWithQuestions());
     Files.Write("qa.txt", "old\r\n");
 
-    // A folder where the file should be cannot be replaced; nothing is left beside it.
+    // A folder where the file should be cannot be replaced, and a folder that does not exist
+    // takes no file at all: nothing is left beside them, and the export says so.
     ASSERT_TRUE(std::filesystem::create_directory(Files.File("taken.txt")));
     Files.Write("taken.txt/inside", "x");
-    EXPECT_FALSE(ExportTableText(Db(), "QUIZQA", "", "", Files.File("taken.txt")));
-    // A folder that does not exist takes no file at all.
-    EXPECT_FALSE(ExportTableText(Db(), "QUIZQA", "", "", Files.File("missing/qa.txt")));
+    std::vector<std::string> told;
+    for (const char* name : {"taken.txt", "missing/qa.txt"}) {
+        EXPECT_FALSE(ExportTableText(Db(), "QUIZQA", "", "", Files.File(name)));
+        ClickExport(Files.File(name));
+        told.push_back(Sjis("Ｑ＆Ａデータをファイルに書き出せませんでした\r\n") + Files.File(name));
+        EXPECT_EQ(Dialogs.Messages, told);
+    }
     // A condition the server refuses is no table to write.
     EXPECT_FALSE(ExportTableText(Db(), "QUIZQA", "NOSUCHCOLUMN=1", "", Files.File("qa.txt")));
     std::vector<std::string> names = Files.Names();
@@ -657,6 +696,7 @@ TEST_F(TextExchange, WriteFailingPartWayLeavesTheEarlierFileAndNoPartOne)
         ClickExport(Files.File("qa.txt"));
         EXPECT_FALSE(ExportTableText(Db(), "QUIZQA", "", "", Files.File("qa.txt")));
     }
+    EXPECT_EQ(Dialogs.Messages.size(), 1u) << "the export says it could not write";
     EXPECT_EQ(Files.Read("qa.txt"), "old\r\n");
     EXPECT_EQ(Files.Names(), std::vector<std::string>{"qa.txt"}) << "no partial file may stay behind";
 
@@ -666,7 +706,7 @@ TEST_F(TextExchange, WriteFailingPartWayLeavesTheEarlierFileAndNoPartOne)
     EXPECT_GT(written.size(), 200u * 1024);
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 2001);
     EXPECT_EQ(written.substr(0, Header.size()), Header);
-    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_EQ(Dialogs.Messages.size(), 1u) << "a written file needs no word";
 }
 
 TEST_F(TextExchange, SampleFileImportsEveryLineAndGoesOutUnchanged)
@@ -683,7 +723,97 @@ TEST_F(TextExchange, SampleFileImportsEveryLineAndGoesOutUnchanged)
     const std::string sample{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     ASSERT_FALSE(sample.empty());
     EXPECT_EQ(Files.Read("sample.txt"), sample);
-    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_EQ(Dialogs.Messages, Said("現在のデータを削除して、44件のＱ＆Ａデータを読み込みました"));
+}
+
+// A file of count lines whose question is text.
+std::string ManyLines(int count, const std::string& text)
+{
+    std::string body = Header;
+    for (int i = 1; i <= count; ++i) body += Line({"1", std::to_string(i), text, "", "", "", "a", "b", "c", "d", "1"});
+    return body;
+}
+
+TEST_F(TextExchange, CancelLeavesTheBankAsItWas)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWithQuestions());
+    const std::string path = WriteFile("many.txt", ManyLines(120, "q"));
+    // Stopped with no row in yet, with some in, and with all in but not committed.
+    for (const size_t quarters : {0, 2, 4}) {
+        const auto progress = [quarters](size_t done, size_t total) { return done * 4 < total * quarters; };
+        EXPECT_EQ(ImportTableText(Db(), "QUIZQA", path, false, true, progress).End, ImportEnd::Cancelled) << quarters;
+        EXPECT_EQ(Table(), SomeQuestions) << quarters;
+    }
+    // The user presses the progress dialog's cancel.
+    QTimer::singleShot(0, Form1, [] { Form1->findChild<QProgressDialog*>("ImportProgress")->cancel(); });
+    ClickImport(true, path);
+    EXPECT_EQ(Dialogs.Messages, std::vector<std::string>{Unchanged("読み込みを取り消しました")});
+    EXPECT_EQ(Table(), SomeQuestions);
+}
+
+TEST_F(TextExchange, OnTheServerASecondImportIsRefusedAGameWaitsAndACutChangesNothing)
+{
+    const auto server = FindTestServer();
+    ASSERT_TRUE(server.has_value()) << MissingServerMessage();
+    TcpRelay relay(server->Port());
+    ASSERT_NO_FATAL_FAILURE(StartWithQuestions(GameFolder::OnServer(*server), relay.ServerName()));
+    // Two other programs: one imports, one plays a game and draws its order meanwhile.
+    QuizDatabase importer{GameDatabasePath}, game{GameDatabasePath};
+    importer.ConnectDatabase();
+    game.ConnectDatabase();
+    std::future<bool> drawn;
+    const auto progress = [&](size_t done, size_t total) {
+        if (!drawn.valid()) {
+            ClickImport(true, WriteFile("mine.txt", ManyLines(120, "mine")));
+            drawn = std::async(std::launch::async, [&] { return game.UpdateTexts("QUIZQA", {{"SN=99", "N=5"}}); });
+        }
+        const bool waits = done < total || drawn.wait_for(std::chrono::milliseconds(300)) == std::future_status::timeout;
+        EXPECT_TRUE(waits) << "the game's write went ahead of the import";
+        return true;
+    };
+    const std::string theirs = WriteFile("theirs.txt", ManyLines(120, "theirs"));
+    EXPECT_EQ(ImportTableText(importer, "QUIZQA", theirs, true, true, progress).End, ImportEnd::Imported);
+    EXPECT_EQ(Dialogs.Messages, Said("ほかの読み込みが実行中のため、読み込みを中止しました（Ｑ＆Ａデータは元のままです）"));
+    EXPECT_TRUE(drawn.get());
+    Rows expected = SomeQuestions;
+    expected[0][1] = "99";
+    for (int i = 1; i <= 120; ++i)
+        expected.push_back({std::to_string(20 + i), std::to_string(i), "theirs", "", "", "", "a", "b", "c", "d", "1"});
+    EXPECT_EQ(Table(), expected);
+
+    // The connection breaks after the delete and a few batches, as when the server restarts.
+    Dialogs.Messages.clear();
+    int reports = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { if (++reports == 5) relay.Cut(); });
+    ticker.start(0);
+    ClickImport(true, WriteFile("many.txt", ManyLines(2000, "q")));
+    EXPECT_EQ(FirstLine(Dialogs.Messages),
+              std::make_pair(Unchanged("データベースとの接続が切れたため、読み込みを中止しました"), true));
+    Folder->ApplyWithServer(server->Prefix);
+    Db().ConnectDatabase();
+    EXPECT_EQ(Table(), expected);
+}
+
+TEST_F(TextExchange, FullDiskOnTheServerLeavesTheBankAndSaysSo)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "a full disk is made by mounting a small tmpfs, which needs root";
+    }
+    const auto server = FindTestServer();
+    ASSERT_TRUE(server.has_value()) << MissingServerMessage();
+    auto folder = GameFolder::OnServer(*server);
+    // About 500 KB left once the database is made; unmounted lazily, as the server may hold
+    // the file a moment longer.
+    ASSERT_EQ(mount("tmpfs", folder->DataFolder().c_str(), "tmpfs", 0, "size=1536k,mode=0777"), 0) << errno;
+    const struct Unmount { std::string Path; ~Unmount() { umount2(Path.c_str(), MNT_DETACH); } } unmount{
+        folder->DataFolder()};
+    ASSERT_NO_FATAL_FAILURE(StartWithQuestions(std::move(folder)));
+    // About 2 MB of rows whose text does not compress.
+    ClickImport(true, WriteFile("big.txt", ManyLines(20000, "abcdefghijklmnopqrstuvwxyzbcdefghijklmnopqrstuvwxy")));
+    EXPECT_NE(Dialogs.Messages.at(0).find(Sjis("（Ｑ＆Ａデータは元のままです）\r\nI/O error")), std::string::npos);
+    EXPECT_EQ(Table(), SomeQuestions);
+    Db().DisconnectDatabase();
 }
 
 }  // namespace
