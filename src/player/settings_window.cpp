@@ -6,7 +6,7 @@
 #include "app/unitv.h"
 #include "app/window_style.h"
 #include "db/quiz_database.h"
-#include "db/value_text.h"
+#include "player/registration.h"
 #include "ui_settings_window.h"
 
 #include <QColor>
@@ -84,10 +84,11 @@ void TForm2::Button1Click()
 {
     const std::string name = TrimBlanks(EditText(Controls->Edit4));
     const std::string password = EditText(Controls->Edit5);
-    if (HasQuote(name)) return Refuse(Controls->Edit4, QuoteMessage());
-    if (HasQuote(password)) return Refuse(Controls->Edit5, QuoteMessage());
-    if (name.empty()) return Refuse(Controls->Edit4, Sjis("名前を入力して下さい"));
-    if (password.size() != 8) return Refuse(Controls->Edit5, Sjis("パスワードは半角8文字入力を行って下さい"));
+    const CredentialFault fault = CheckCredentials(name, password);
+    if (fault != CredentialFault::None) {
+        const bool nameBox = fault == CredentialFault::QuoteInName || fault == CredentialFault::EmptyName;
+        return Refuse(nameBox ? Controls->Edit4 : Controls->Edit5, CredentialMessage(fault));
+    }
 
     // The new place of the database stays, whatever happens from here on.
     AppSettings.ServerName = EditText(Controls->Edit1);
@@ -95,62 +96,18 @@ void TForm2::Button1Click()
 
     Db.CreateGameDatabase();
     Db.ConnectDatabase();
-    if (!Db.TableExists("PLAYER")) Db.CreatePlayerTable();
-
-    const Outcome outcome = Db.ValueExists("PLAYER", "PNAME", "", name) ? SignIn(name, password) : Register(name, password);
-    switch (outcome) {
-    case Outcome::WrongPassword:
-        Db.DisconnectDatabase();
-        Refuse(Controls->Edit5, Sjis("パスワードが登録されているものと異なります"));
-        return;
-    case Outcome::Registered:
-        ShowMessage(this, Sjis("名前が登録出来ました。"));
-        break;
-    case Outcome::RegistrationFailed:
-        ShowMessage(this, Sjis("名前の登録が出来ませんでした。設定を確認して再度行ってみて下さい"));
-        break;
-    case Outcome::SignedIn:
-        break;
-    }
+    const SignInResult result = SignInOrRegister(Db, name, password);
     Db.DisconnectDatabase();
-    // Accepted tells the main window that a player now stands in AppSettings.
-    done(outcome == Outcome::RegistrationFailed ? Rejected : Accepted);
-}
-
-TForm2::Outcome TForm2::SignIn(const std::string& name, const std::string& password)
-{
-    const std::string condition = "PNAME=" + SqlQuoted(name);
-    std::string stored;
-    Db.SelectFirstValue("PASWD", "PLAYER", condition, stored);
-    if (password != stored) return Outcome::WrongPassword;
-
-    std::string number;
-    Db.SelectFirstValue("N", "PLAYER", condition, number);
-    AppSettings.PlayerNo = TextToInt(number);
-    AppSettings.PlayerName = name;
-    AppSettings.PlayerPassword = password;
-    return Outcome::SignedIn;
-}
-
-TForm2::Outcome TForm2::Register(const std::string& name, const std::string& password)
-{
-    std::string max;
-    Db.SelectMax("PLAYER", "N", "", max);
-    // Wide enough that the number after the largest N cannot overflow; the column then refuses it.
-    const int64_t n = int64_t{TextToInt(max)} + 1;
-    const std::string values = std::to_string(n) + "," + SqlQuoted(name) + "," + SqlQuoted(password) + ",0";
-    if (!Db.InsertText("PLAYER", "N,PNAME,PASWD,POINTS", values)) return Outcome::RegistrationFailed;
-    // Another program may have registered the same name at the same moment. The row with the
-    // smaller number stands: this program removes its own and signs in to that one.
-    std::string earlier;
-    if (Db.SelectFirstValue("N", "PLAYER", "PNAME=" + SqlQuoted(name) + " AND N<" + std::to_string(n), earlier) == 1) {
-        Db.DeleteRows("PLAYER", "N=" + std::to_string(n));
-        return SignIn(name, password);
+    if (result.Outcome == SignInOutcome::WrongPassword) return Refuse(Controls->Edit5, SignInMessage(result.Outcome));
+    if (const std::string message = SignInMessage(result.Outcome); !message.empty()) ShowMessage(this, message);
+    const bool signedIn = result.Outcome != SignInOutcome::RegistrationFailed;
+    if (signedIn) {
+        AppSettings.PlayerNo = result.PlayerNo;
+        AppSettings.PlayerName = name;
+        AppSettings.PlayerPassword = password;
     }
-    AppSettings.PlayerNo = static_cast<int32_t>(n);
-    AppSettings.PlayerName = name;
-    AppSettings.PlayerPassword = password;
-    return Outcome::Registered;
+    // Accepted tells the main window that a player now stands in AppSettings.
+    done(signedIn ? Accepted : Rejected);
 }
 
 void TForm2::Button2Click() { close(); }

@@ -34,17 +34,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // How OK ended for a name and password that passed the checks. Only SignedIn and
-    // Registered change the player fields of AppSettings.
-    enum class Outcome { SignedIn, Registered, RegistrationFailed, WrongPassword };
-
     // Shows the message and puts the focus on the box the user has to correct.
     void Refuse(QLineEdit* box, const std::string& message);
-    // A registered name: signed in when the password matches, taking over the player fields.
-    Outcome SignIn(const std::string& name, const std::string& password);
-    // A new name: inserts the player with the next free number. When another program
-    // registered the same name with a smaller number meanwhile, signs in to that row instead.
-    Outcome Register(const std::string& name, const std::string& password);
 
     std::unique_ptr<Ui::TForm2> Controls;
     QuizDatabase& Db;
