@@ -52,7 +52,6 @@ void GameLoop::ResetForRoom()
 {
     Now.GameState = TGameState::Lobby;
     PhaseTicks = 0;
-    AnsweredButton = 0;
     GoneMembers.clear();
     StillRoom.clear();
     FailingTicks = 0;
@@ -70,6 +69,7 @@ void GameLoop::ResetForRoom()
     ViewNow.Answers.clear();
     Screen.ViewChanged(ViewNow, ViewPart::Answers);
     ViewNow.Choices = {};
+    ViewNow.Chosen = ViewNow.Correct = 0;
     Screen.ViewChanged(ViewNow, ViewPart::Choices);
     SetButtons(false, true);
 }
@@ -246,6 +246,7 @@ GameLoop::Step GameLoop::LoadQuestion()
     const int correct = Now.CorrectButton >= 1 && Now.CorrectButton <= 3 ? Now.CorrectButton : 4;
     const std::string* wrong[] = {&row[QaAN1], &row[QaAN2], &row[QaAN3]};
     for (int k = 1, w = 0; k <= 4; ++k) ViewNow.Choices[static_cast<size_t>(k - 1)] = k == correct ? row[QaANS] : *wrong[w++];
+    ViewNow.Chosen = ViewNow.Correct = 0;
     Screen.ViewChanged(ViewNow, ViewPart::Choices);
     SetButtons(true, ViewNow.ReadyEnabled);
     // The last question's text must not stand beside this one's answers.
@@ -253,7 +254,6 @@ GameLoop::Step GameLoop::LoadQuestion()
     // The previous question's answers must not end this one before the first fresh read.
     ViewNow.Answers.clear();
     Screen.ViewChanged(ViewNow, ViewPart::Answers);
-    AnsweredButton = 0;
     AnswerRewrites = 0;
     RevealedBytes = 0;
     return {TGameState::RevealQuestion};
@@ -290,10 +290,10 @@ TGameState GameLoop::WatchAnswers(TGameState next)
     ReadAnswers();
     const auto& answers = ViewNow.Answers;
     const bool kept = std::any_of(answers.begin(), answers.end(), [this](const RoomAnswer& a) { return a.Mn == Player.No; });
-    if (AnsweredButton != 0 && !kept && AnswerRewrites < 3) {
+    if (ViewNow.Chosen != 0 && !kept && AnswerRewrites < 3) {
         // A slower program's question load deleted the answer after it was written.
         ++AnswerRewrites;
-        InsertAnswer(Db, Player.No, AnsweredButton);
+        InsertAnswer(Db, Player.No, ViewNow.Chosen);
     }
     // Members a barrier has given up are not awaited.
     if (static_cast<int32_t>(answers.size()) == Now.ReadyCount - static_cast<int32_t>(GoneMembers.size())) {
@@ -306,6 +306,8 @@ TGameState GameLoop::WatchAnswers(TGameState next)
 GameLoop::Step GameLoop::ShowAnswer()
 {
     SetProgress(QuestionLabel(Now.QuestionNo) + Sjis("の答え：") + Decimal(Now.CorrectButton));
+    ViewNow.Correct = Now.CorrectButton >= 1 && Now.CorrectButton <= 3 ? Now.CorrectButton : 4;
+    Screen.ViewChanged(ViewNow, ViewPart::Choices);
     if (ReadsThisTick()) ReadAnswers();
     WriteStatus(Db, Now.MemberNo, 3);
     BarrierTicks = 0;
@@ -433,11 +435,9 @@ void GameLoop::Answer(int button)
 {
     if (!ViewNow.AnswersEnabled || button < 1 || button > 4) return;
     // The chosen answer stays in view; the answer cannot be changed.
-    for (int k = 1; k <= 4; ++k)
-        if (k != button) ViewNow.Choices[k - 1].clear();
+    ViewNow.Chosen = button;
     Screen.ViewChanged(ViewNow, ViewPart::Choices);
     SetButtons(false, ViewNow.ReadyEnabled);
-    AnsweredButton = button;
     InsertAnswer(Db, Player.No, button);
 }
 
@@ -483,7 +483,7 @@ TGameState GameLoop::Resume()
         // the step the break cut off runs again, and each of them can.
         ReadMembers(MemberListMode::Game);
         if (!OwnRowStands(Db, Now.MemberNo, Player.No) || Behind()) return WaitForNextGame();
-        const bool open = LostIn != TGameState::LoadQuestion && AnsweredButton == 0;
+        const bool open = LostIn != TGameState::LoadQuestion && ViewNow.Chosen == 0;
         SetButtons(open, false);
         const auto own = std::find_if(ViewNow.Members.begin(), ViewNow.Members.end(),
                                       [this](const RoomMember& m) { return m.Name == Player.Name; });

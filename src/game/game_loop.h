@@ -57,6 +57,8 @@ struct GameView {
     std::string Progress;                 // the game's progress line (LabelB)
     std::string Question;                 // the question as revealed so far, later the winners (Memo1)
     std::array<std::string, 4> Choices;   // the answers on the four buttons
+    int Chosen = 0;                       // the button this player pressed for the question, or 0
+    int Correct = 0;                      // the button with the correct answer, once it is shown
     bool AnswersEnabled = false;
     bool ReadyEnabled = false;
     MemberListMode MembersMode = MemberListMode::Lobby;
@@ -193,7 +195,6 @@ private:
     int32_t RevealedBytes = 0;
     int32_t AnswerTicks = 0;      // the answer time, 5 down to 0
     int32_t BarrierTicks = 0;     // ticks spent at the current barrier
-    int AnsweredButton = 0;       // this player's answer to the current question, 0 for none
     int AnswerRewrites = 0;       // answers written again for the current question
     uint32_t ResultPauseMs = 0;   // the part of the final pause before leaving the finished game
     TGameState LostIn = TGameState::Lobby;  // the state the connection broke in

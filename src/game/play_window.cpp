@@ -171,7 +171,9 @@ void TFormPlay::ViewChanged(const GameView& view, ViewPart part)
         Controls->Memo1->repaint();
         break;
     case ViewPart::Choices:
-        for (int k = 0; k < 4; ++k) answers[k]->setText(ToQt(view.Choices[static_cast<size_t>(k)]));
+        // Once answered, only the chosen answer stays on its button.
+        for (int k = 0; k < 4; ++k)
+            answers[k]->setText(view.Chosen == 0 || view.Chosen == k + 1 ? ToQt(view.Choices[static_cast<size_t>(k)]) : QString());
         break;
     case ViewPart::Buttons: {
         // A button that is disabled with the focus on it would hand the focus on to the next

@@ -380,6 +380,7 @@ TEST_F(GameLoopTest, QuestionTextAppearsTwoBytesPerTickBesideItsAnswersInTheOrde
         EXPECT_EQ(View().Progress, Label(static_cast<int>(q), " 問"));
         EXPECT_EQ(View().Choices, cases[q - 1].Choices);
         EXPECT_TRUE(View().AnswersEnabled);
+        EXPECT_EQ(View().Correct, 0);
         std::vector<std::string> shown;
         while (State() == TGameState::RevealQuestion && shown.size() < 10) {
             Tick();
@@ -405,7 +406,8 @@ TEST_F(GameLoopTest, AnAnswerKeepsOnlyItsChoiceAndCannotBeChanged)
     for (int bad : {0, 5}) Loop.Answer(bad);
     EXPECT_TRUE(View().AnswersEnabled);
     Loop.Answer(3);
-    EXPECT_EQ(View().Choices, (std::array<std::string, 4>{"", "", "two1", ""}));
+    EXPECT_EQ(View().Chosen, 3);
+    EXPECT_EQ(View().Choices, (std::array<std::string, 4>{"one1", "right1", "two1", "three1"}));
     EXPECT_FALSE(View().AnswersEnabled);
     Loop.Answer(1);
     EXPECT_EQ(Answers(), (std::vector<TextList>{{"0", "1", "3"}}));
@@ -486,6 +488,7 @@ TEST_F(GameLoopTest, WithoutAnswersTheQuestionRunsItsFullTimeAndHasNoWinner)
     EXPECT_EQ(Screen.Progress, expected);
     Tick();
     EXPECT_EQ(View().Progress, Label(1, " 問の答え：1"));
+    EXPECT_EQ(View().Correct, 1);  // shown once the answer time is over, not before
     ASSERT_GT(TickUntil(TGameState::WaitJudged, 3), 0);
     EXPECT_EQ(View().Progress, Label(1, " 問の正解者：無し"));
     EXPECT_EQ(Value("GP", "QUIZMEM", "MN=1"), "0");
