@@ -87,6 +87,7 @@ void WebPlayer::SetAttached(bool attached)
         return;
     }
     if (!Joined) {
+        if (!Db->Connected()) Db->ConnectDatabase();
         Guarded([this] { Loop->Join(Player); });
         Joined = true;
     }
@@ -137,6 +138,8 @@ void WebPlayer::OnTimer()
         if (Joined && (away >= LongAbsence || (away >= LobbyAbsence && InLobby(Loop->Progress().GameState)))) {
             Guarded([this] { Loop->Leave(); });
             Joined = false;
+            // The server keeps no connection for a page that may never come back.
+            if (away >= LongAbsence) Db->DisconnectDatabase();
         }
         if (Joined) Arm(Timing.TickMs);
         return;

@@ -250,4 +250,34 @@ TEST_F(Gateway, ThePageSocketPlaysTheGameAndNeverSeesTheAnswerBeforeItIsShown)
     EXPECT_TRUE(!closed.isEmpty() || closed.wait(5000));
 }
 
+// A page that goes away leaves its game standing still, as a desktop copy that stopped: the
+// others give it up at the barrier and play on. Back, the page finds its game where it stood,
+// behind the room, and waits for the next game.
+TEST_F(Gateway, APageGoneLongerThanTheBarrierWaitsForTheNextGameWhenItComesBack)
+{
+    const Reply alice = SignIn("alice", "12345678");
+    const Reply bob = SignIn("bob", "abcd1234");
+    ASSERT_TRUE(alice.Body.value("ok").toBool() && bob.Body.value("ok").toBool());
+    auto aliceSocket = Open(alice.Cookie, Origin);
+    auto bobSocket = Open(bob.Cookie, Origin);
+    ASSERT_FALSE(NextView(*aliceSocket, "player").isEmpty());
+    ASSERT_FALSE(NextView(*bobSocket, "player").isEmpty());
+    aliceSocket->sendTextMessage(R"({"type":"ready"})");
+    bobSocket->sendTextMessage(R"({"type":"ready"})");
+    ASSERT_FALSE(NextView(*bobSocket, "choices").isEmpty());
+    bobSocket.reset();  // the tab is closed in the first question
+
+    // Alice plays on alone: the game reaches its second question.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return NextView(*aliceSocket, "question_no", 200).value("question_no").toInt() >= 2; },
+                                30000));
+    bobSocket = Open(bob.Cookie, Origin);
+    QJsonObject back;
+    QObject::connect(bobSocket.get(), &QWebSocket::textMessageReceived, [&](const QString& text) {
+        const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
+        if (message.value("state") == "behind" && back.isEmpty()) back = message;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !back.isEmpty(); }, 20000));
+    EXPECT_EQ(back.value("progress").toString(), QString::fromUtf8("遅れたため、次のゲームから参加します"));
+}
+
 }  // namespace
