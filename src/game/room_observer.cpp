@@ -50,15 +50,15 @@ void RoomObserver::ReadAnswers()
         rows.push_back({TextToInt(row[0]), row[1], TextToInt(row[2])});
     }
     Db.CloseSelect();
-    // Until a program loads the question, the table still holds the last one's answers. The load
-    // empties it; a look that finds it emptied, or holding rows the last question did not have,
-    // or fewer of them, sees the new question's answers.
+    // Until a program loads the question, the table still holds the last one's answers, and
+    // perhaps answers given to it after its judgement, which count for nothing. The load empties
+    // it: while every row of the last question is still there, no program has loaded this one.
     if (!AnswersFresh) {
-        const bool same = rows.size() == StaleAnswers.size() &&
-                          std::all_of(rows.begin(), rows.end(), [this](const WatchedAnswer& answer) {
-                              return std::find(StaleAnswers.begin(), StaleAnswers.end(), answer) != StaleAnswers.end();
-                          });
-        if (same && !rows.empty()) return;
+        const bool unloaded = !StaleAnswers.empty() &&
+                              std::all_of(StaleAnswers.begin(), StaleAnswers.end(), [&rows](const WatchedAnswer& answer) {
+                                  return std::find(rows.begin(), rows.end(), answer) != rows.end();
+                              });
+        if (unloaded) return;
         AnswersFresh = true;
     }
     auto& answers = CurrentQuestion.Answers;

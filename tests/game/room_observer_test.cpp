@@ -1,7 +1,9 @@
 // The room watched from outside: a room of game loops on one embedded database, each with its
 // own connection, ticked in turn; the watcher looks at the room after every round of ticks and
 // must tell every question and game as the players played them.
+#include "app/unitv.h"
 #include "game/game_loop.h"
+#include "game/game_record.h"
 #include "game/room_observer.h"
 
 #include "support/firebird_fixture.h"
@@ -9,7 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
 #include <memory>
+#include <random>
+#include <tuple>
 
 namespace {
 
@@ -140,6 +145,52 @@ TEST_F(RoomWatch, AGameFoundHalfWayIsShownButNotTold)
     PlayGame([](size_t, const GameLoop&) { return 0; });
     EXPECT_TRUE(Games.empty());
     EXPECT_TRUE(Questions.empty());
+}
+
+// Twenty games kept in the record: every answer each program gave is there once, with its
+// question, and the games' points; a reset keeps the points it clears.
+TEST_F(RoomWatch, TheRecordKeepsEveryAnswerOfTwentyGames)
+{
+    GameRecord record(Db);
+    ASSERT_TRUE(record.Prepare()) << Db.LastFailure();
+    Watcher.OnGameStarted = [&](int32_t) { record.GameStarted(); };
+    Watcher.OnQuestion = [&](const QuestionOutcome& q) { record.QuestionJudged(q); };
+    Watcher.OnGame = [&](const GameOutcome& g) {
+        record.GameEnded(g);
+        Games.push_back(g);
+    };
+    for (int32_t player = 1; player <= 3; ++player) Join(player);
+    std::mt19937 random(20261209);
+    std::map<std::tuple<int, int, int32_t>, int> given;  // game, question, player -> button
+    for (int game = 1; game <= 20; ++game) {
+        PlayGame([&](size_t seat, const GameLoop& loop) {
+            // Each program answers now and then, at any tick while the question is open, or not at all.
+            const TGameState state = loop.Progress().GameState;
+            if (random() % 3 != 0 || (state != TGameState::RevealQuestion && state != TGameState::AnswerTime)) return 0;
+            const int button = static_cast<int>(random() % 4) + 1;
+            given[{game, loop.Progress().QuestionNo, static_cast<int32_t>(seat + 1)}] = button;
+            return button;
+        });
+    }
+    ASSERT_EQ(Games.size(), 20u);
+    std::map<std::tuple<int, int, int32_t>, int> kept;
+    for (const TextList& row : ReadRows(Db, "GAME,Q,PLAYER,BUTTON", "QUIZLOGANSWER", "", "GAME,Q,PLAYER", 4, 10000))
+        if (TextToInt(row[3]) != 0) kept[{TextToInt(row[0]), TextToInt(row[1]), TextToInt(row[2])}] = TextToInt(row[3]);
+    EXPECT_EQ(kept, given);
+    EXPECT_EQ(Db.CountRows("QUIZLOGANSWER", ""), 20 * 10 * 3);
+    EXPECT_EQ(Db.CountRows("QUIZLOGQUESTION", "QN>=1 AND QN<=10 AND CORRECT>=1 AND CORRECT<=4"), 200);
+    EXPECT_EQ(Db.CountRows("QUIZLOGGAME", "ENDED IS NOT NULL"), 20);
+    // The shares the record gives are the points the players' programs added.
+    for (int32_t player = 1; player <= 3; ++player) {
+        std::string shares, points;
+        Db.SelectFirstValue("SUM(SHARE)", "QUIZLOGMEMBER", "PLAYER=" + std::to_string(player), shares);
+        Db.SelectFirstValue("POINTS", "PLAYER", "N=" + std::to_string(player), points);
+        EXPECT_NEAR(TextToFloat(shares), TextToFloat(points), 1e-9) << player;
+    }
+
+    ASSERT_TRUE(record.ResetPoints());
+    EXPECT_EQ(Db.CountRows("PLAYER", "POINTS=0"), 3);
+    EXPECT_EQ(Db.CountRows("QUIZLOGRESET", ""), 3);
 }
 
 }  // namespace
