@@ -158,25 +158,34 @@ protected:
     std::unique_ptr<QWebSocket> Open(const QByteArray& cookie, const QByteArray& origin)
     {
         auto socket = std::make_unique<QWebSocket>(QString::fromUtf8(origin));
+        // Kept from the start: a view may come while the test waits on another socket.
+        QWebSocket* s = socket.get();
+        Received[s].clear();
+        QObject::connect(s, &QWebSocket::textMessageReceived, [this, s](const QString& text) {
+            Received[s].append(QJsonDocument::fromJson(text.toUtf8()).object());
+        });
         QNetworkRequest request(QUrl("ws://127.0.0.1:" + QString::number(Server->Port()) + "/ws"));
         request.setRawHeader("Cookie", cookie.left(cookie.indexOf(';')));
         socket->open(request);
         return socket;
     }
-    // The next "view" message that has the key, or an empty object.
-    static QJsonObject NextView(QWebSocket& socket, const QString& key, int timeoutMs = 10000)
+    // The next "view" message that has the key, or an empty object; messages before it are passed.
+    QJsonObject NextView(QWebSocket& socket, const QString& key, int timeoutMs = 10000)
     {
+        QList<QJsonObject>& received = Received[&socket];
         QJsonObject found;
-        QMetaObject::Connection c = QObject::connect(&socket, &QWebSocket::textMessageReceived, [&](const QString& text) {
-            const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
-            if (found.isEmpty() && message.value("type") == "view" && message.contains(key)) found = message;
-        });
-        static_cast<void>(QTest::qWaitFor([&] { return !found.isEmpty(); }, timeoutMs));
-        QObject::disconnect(c);
+        static_cast<void>(QTest::qWaitFor([&] {
+            while (found.isEmpty() && !received.isEmpty()) {
+                const QJsonObject message = received.takeFirst();
+                if (message.value("type") == "view" && message.contains(key)) found = message;
+            }
+            return !found.isEmpty();
+        }, timeoutMs));
         return found;
     }
 
     QNetworkAccessManager Network;
+    QHash<QWebSocket*, QList<QJsonObject>> Received;
     std::unique_ptr<WebGateway> Server;
     QByteArray Origin;
 };
@@ -272,11 +281,10 @@ TEST_F(Gateway, APageGoneLongerThanTheBarrierWaitsForTheNextGameWhenItComesBack)
                                 30000));
     bobSocket = Open(bob.Cookie, Origin);
     QJsonObject back;
-    QObject::connect(bobSocket.get(), &QWebSocket::textMessageReceived, [&](const QString& text) {
-        const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
-        if (message.value("state") == "behind" && back.isEmpty()) back = message;
-    });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !back.isEmpty(); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        back = NextView(*bobSocket, "state", 200);
+        return back.value("state") == "behind";
+    }, 20000));
     EXPECT_EQ(back.value("progress").toString(), QString::fromUtf8("遅れたため、次のゲームから参加します"));
 }
 
