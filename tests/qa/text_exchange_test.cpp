@@ -350,73 +350,54 @@ TEST_F(TextExchange, HeaderOnlyFileEmptiesOnReplaceAndChangesNothingOnAppend)
     EXPECT_EQ(Table(), (Rows{{"1", "0", "Q1", "Q2", "Q3", "Q4", "ANS", "AN1", "AN2", "AN3", "0"}}));
 }
 
-TEST_F(TextExchange, FieldsGoByPositionWhateverTheirCount)
+// How a file's bytes become rows: fields by position whatever their count, lines ending at LF
+// with or without CR (a lone CR dropped), Ctrl+Z ending the file, long lines read whole.
+TEST_F(TextExchange, FilesAreReadByPositionLineAndEndOfFile)
 {
     ASSERT_NO_FATAL_FAILURE(StartWithTable());
     TextList many;  // 400 fields; the first eleven count
     for (int i = 0; i < 400; ++i) many.push_back("f" + std::to_string(i));
     many[1] = "8";
     many[10] = "1";
-    const std::string path =
-        WriteFile("odd.txt", Header + Line({"1", "3", "first", "", "", "", "a", "b", "c", "d", "2"}) + "\r\n" +
-                                 "only\r\n" + "7\t 12\tshort\r\n" +
-                                 Line({"7", "+6", "t2", "t3", "t4", "t5", "t6", "t7", "t8", "t9", "2", "x", "y", "z"}) +
-                                 Line(many) + Line({"1", "abc", "q", "", "", "", "a", "b", "c", "d", "1e0"}) +
-                                 "\t\t\t\t\t\t\t\t\t\t\r\n");
-    ClickImport(true, path);
-    const Rows expected = {
-        {"1", "3", "first", "", "", "", "a", "b", "c", "d", "2"},
-        {"2", "0", "", "", "", "", "", "", "", "", "0"},    // a blank line: NULL texts, 0 numbers
-        {"3", "0", "", "", "", "", "", "", "", "", "0"},    // "only" was N, which is numbered anew
-        {"4", "12", "short", "", "", "", "", "", "", "", "0"},
-        {"5", "6", "t2", "t3", "t4", "t5", "t6", "t7", "t8", "t9", "2"},
-        {"6", "8", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "f9", "1"},
-        {"7", "0", "q", "", "", "", "a", "b", "c", "d", "1"},
-        {"8", "0", "", "", "", "", "", "", "", "", "0"},
-    };
-    EXPECT_EQ(Table(), expected);
-}
-
-TEST_F(TextExchange, LinesEndAtLfWithOrWithoutCrAndALoneCrIsDropped)
-{
-    ASSERT_NO_FATAL_FAILURE(StartWithTable());
-    const std::string path = WriteFile("ends.txt", "N\tSN\tQ1\t\n"                    // LF only
-                                                   "1\t1\tlf\t\n"                      // LF only
-                                                   "1\t2\tcr\rinside\tans\r\r\n"       // lone CRs
-                                                   "1\t3\tcrlf\t\r\n"                  // CR LF
-                                                   "1\t4\tlast\tno end");              // no line end at all
-    ClickImport(true, path);
-    EXPECT_EQ(Table(), (Rows{{"1", "1", "lf", "", "", "", "", "", "", "", "0"},
-                             {"2", "2", "crinside", "ans", "", "", "", "", "", "", "0"},
-                             {"3", "3", "crlf", "", "", "", "", "", "", "", "0"},
-                             {"4", "4", "last", "no end", "", "", "", "", "", "", "0"}}));
-}
-
-TEST_F(TextExchange, CtrlZEndsTheFile)
-{
-    ASSERT_NO_FATAL_FAILURE(StartWithTable());
-    const std::string tail = Line({"1", "9", "after", "", "", "", "a", "b", "c", "d", "1"});
-    ClickImport(true, WriteFile("z1.txt", Header + Line({"1", "1", "one", "", "", "", "a", "b", "c", "d", "1"}) +
-                                              "1\t2\ttwo\x1A" + "rest\r\n" + tail));
-    EXPECT_EQ(Table(), (Rows{{"1", "1", "one", "", "", "", "a", "b", "c", "d", "1"},
-                             {"2", "2", "two", "", "", "", "", "", "", "", "0"}}));
-
-    // At the start of a line it leaves no empty row behind.
-    ClickImport(true, WriteFile("z2.txt", Header + Line({"1", "1", "one", "", "", "", "a", "b", "c", "d", "1"}) +
-                                              "\x1A\r\n" + tail));
-    EXPECT_EQ(Table(), (Rows{{"1", "1", "one", "", "", "", "a", "b", "c", "d", "1"}}));
-}
-
-TEST_F(TextExchange, LongLinesAreReadWhole)
-{
-    ASSERT_NO_FATAL_FAILURE(StartWithTable());
     const std::string big(100 * 1024, 'w');
-    // A header and an extra field of 100 KB are read past.
-    ClickImport(true, WriteFile("long.txt", big + "\t\r\n" +
-                                                Line({"1", "1", "q", "", "", "", "a", "b", "c", "d", "1", big}) +
-                                                Line({"1", "3", "r", "", "", "", "a", "b", "c", "d", "2"})));
-    EXPECT_EQ(Table(), (Rows{{"1", "1", "q", "", "", "", "a", "b", "c", "d", "1"},
-                             {"2", "3", "r", "", "", "", "a", "b", "c", "d", "2"}}));
+    const TextList one = {"1", "1", "one", "", "", "", "a", "b", "c", "d", "1"};
+    const std::string after = Line({"1", "9", "after", "", "", "", "a", "b", "c", "d", "1"});
+    const struct {
+        std::string Body;
+        Rows Expected;
+    } cases[] = {
+        {Header + Line({"1", "3", "first", "", "", "", "a", "b", "c", "d", "2"}) + "\r\n" + "only\r\n" +
+             "7\t 12\tshort\r\n" + Line({"7", "+6", "t2", "t3", "t4", "t5", "t6", "t7", "t8", "t9", "2", "x", "y", "z"}) +
+             Line(many) + Line({"1", "abc", "q", "", "", "", "a", "b", "c", "d", "1e0"}) + "\t\t\t\t\t\t\t\t\t\t\r\n",
+         {{"1", "3", "first", "", "", "", "a", "b", "c", "d", "2"},
+          {"2", "0", "", "", "", "", "", "", "", "", "0"},  // a blank line: NULL texts, 0 numbers
+          {"3", "0", "", "", "", "", "", "", "", "", "0"},  // "only" was N, which is numbered anew
+          {"4", "12", "short", "", "", "", "", "", "", "", "0"},
+          {"5", "6", "t2", "t3", "t4", "t5", "t6", "t7", "t8", "t9", "2"},
+          {"6", "8", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "f9", "1"},
+          {"7", "0", "q", "", "", "", "a", "b", "c", "d", "1"},
+          {"8", "0", "", "", "", "", "", "", "", "", "0"}}},
+        {"N\tSN\tQ1\t\n"                 // LF only
+         "1\t1\tlf\t\n"                   // LF only
+         "1\t2\tcr\rinside\tans\r\r\n"    // lone CRs
+         "1\t3\tcrlf\t\r\n"               // CR LF
+         "1\t4\tlast\tno end",             // no line end at all
+         {{"1", "1", "lf", "", "", "", "", "", "", "", "0"},
+          {"2", "2", "crinside", "ans", "", "", "", "", "", "", "0"},
+          {"3", "3", "crlf", "", "", "", "", "", "", "", "0"},
+          {"4", "4", "last", "no end", "", "", "", "", "", "", "0"}}},
+        {Header + Line(one) + "1\t2\ttwo\x1A" + "rest\r\n" + after,
+         {one, {"2", "2", "two", "", "", "", "", "", "", "", "0"}}},
+        {Header + Line(one) + "\x1A\r\n" + after, {one}},  // at a line's start: no empty row
+        {big + "\t\r\n" + Line({"1", "1", "q", "", "", "", "a", "b", "c", "d", "1", big}) +
+             Line({"1", "3", "r", "", "", "", "a", "b", "c", "d", "2"}),
+         {{"1", "1", "q", "", "", "", "a", "b", "c", "d", "1"}, {"2", "3", "r", "", "", "", "a", "b", "c", "d", "2"}}},
+    };
+    int i = 0;
+    for (const auto& c : cases) {
+        ClickImport(true, WriteFile("read" + std::to_string(++i) + ".txt", c.Body));
+        EXPECT_EQ(Table(), c.Expected) << "case " << i;
+    }
 }
 
 TEST_F(TextExchange, ALineTheServerRefusesStopsTheImportAndNamesIt)
