@@ -122,3 +122,15 @@ ImportResult ImportTableText(QuizDatabase& db, const std::string& table, const s
     }
     return {ImportEnd::Failed, 0, 0, loaded.ServerText};
 }
+
+std::optional<ImportResult> ImportIntoEmptyBank(QuizDatabase& db, const std::string& fileName)
+{
+    if (!db.Connected()) return ImportResult{ImportEnd::NotConnected};
+    if (!db.TableExists("QUIZQA") && !db.CreateQuizQaTable()) return ImportResult{ImportEnd::NoTable};
+    const int rows = db.CountRows("QUIZQA", "");
+    if (rows < 0) return ImportResult{ImportEnd::Failed};
+    if (rows > 0) return std::nullopt;
+    // Replacing rather than appending: two programs starting on the same empty bank at once
+    // leave one copy of the file, not two.
+    return ImportTableText(db, "QUIZQA", fileName, false, true);
+}

@@ -5,6 +5,7 @@
 
 #include "db/quiz_database.h"
 
+#include <optional>
 #include <string>
 
 // Writes the rows of SELECT * on table (condition and order as the statement helpers take
@@ -41,3 +42,8 @@ struct ImportResult {
 // rows written so far and all rows between batches; false cancels.
 ImportResult ImportTableText(QuizDatabase& db, const std::string& table, const std::string& fileName, bool append,
                              bool skipFirstLine, const LoadProgress& progress = {});
+
+// A new database's first questions: when QUIZQA holds no row (it is created when missing), fills
+// it from fileName as the main window's import does, header line skipped. Nothing, and the table
+// untouched, when it already holds questions.
+std::optional<ImportResult> ImportIntoEmptyBank(QuizDatabase& db, const std::string& fileName);

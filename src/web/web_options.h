@@ -6,6 +6,7 @@
 //   server = 192.0.2.10:    the Firebird server prefix, as games.dat holds it (empty: embedded)
 //   data = /var/lib/firebird/3.0/data/quizgame/
 //   workers = 4             threads that run the players' games
+//   sample = FILE           questions (the Q&A text file) for a question bank still empty at start
 #pragma once
 
 #include <QStringList>
@@ -18,6 +19,7 @@ struct WebOptions {
     std::string ServerName;  // CP932, as games.dat holds it
     std::string DataFolder;  // CP932, ending in '/'
     int Workers = 4;
+    std::string SampleFile;  // empty: none
     // For tests: the game's pace, a fraction of the real one.
     double TimeScale = 1.0;
     // For the load benchmark: where the figures go when the gateway ends.

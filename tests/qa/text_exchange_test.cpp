@@ -707,6 +707,42 @@ TEST_F(TextExchange, SampleFileImportsEveryLineAndGoesOutUnchanged)
     EXPECT_EQ(Dialogs.Messages, Said("現在のデータを削除して、44件のＱ＆Ａデータを読み込みました"));
 }
 
+// A gateway's start fills the bank from a file only when the bank has no question yet.
+TEST_F(TextExchange, ImportIntoEmptyBankFillsOnlyAMissingOrEmptyBank)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(GameFolder::Embedded()));
+    const Rows inFile = {{"8", "1", "one", "", "", "", "a", "b", "c", "d", "2"},
+                         {"8", "2", "two", "", "", "", "e", "f", "g", "h", "3"}};
+    const std::string file = WriteFile("first.txt", Header + Line(inFile[0]) + Line(inFile[1]));
+    const Rows imported = {Renumbered(inFile[0], 1), Renumbered(inFile[1], 2)};
+    struct Case {
+        const char* What;
+        bool Table;
+        Rows Before;
+        std::string File;
+        std::optional<ImportEnd> End;
+        Rows After;
+    };
+    const Case cases[] = {
+        {"no table", false, {}, file, ImportEnd::Imported, imported},
+        {"empty table", true, {}, file, ImportEnd::Imported, imported},
+        {"questions already (a second start)", true, SomeQuestions, file, std::nullopt, SomeQuestions},
+        {"file missing", true, {}, Files.File("none.txt"), ImportEnd::Unreadable, {}},
+    };
+    for (const Case& c : cases) {
+        if (Db().TableExists("QUIZQA")) {
+            ASSERT_TRUE(Db().DropTable("QUIZQA")) << c.What;
+        }
+        if (c.Table) {
+            ASSERT_TRUE(Db().CreateQuizQaTable()) << c.What;
+        }
+        ASSERT_NO_FATAL_FAILURE(AddRows(c.Before));
+        const std::optional<ImportResult> result = ImportIntoEmptyBank(Db(), c.File);
+        EXPECT_EQ(result ? std::optional(result->End) : std::nullopt, c.End) << c.What;
+        EXPECT_EQ(Table(), c.After) << c.What;
+    }
+}
+
 // A file of count lines whose question is text.
 std::string ManyLines(int count, const std::string& text)
 {

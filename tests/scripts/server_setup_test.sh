@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# scripts/server-setup on this machine's server, with --listen 127.0.0.1 only: it sets
-# the server up, a second run changes nothing, --check passes, a database outside the
-# data folder is refused, and the test server stays usable. Afterwards the original
+# scripts/server-setup on this machine's server, with --listen 127.0.0.1 only: it refuses a
+# bad --web port before changing anything, it sets the server up, a second run changes
+# nothing, --check passes, a database outside the data folder is refused, and the test
+# server stays usable. Afterwards the original
 # firebird.conf comes back (the restriction would also bind the embedded engine of the
 # other tests) and the server restarts on it. Needs root; skipped (77) otherwise.
 set -euo pipefail
@@ -25,6 +26,25 @@ restore() {
    run_server 1)
 }
 trap restore EXIT
+
+# --web: a port from 1 to 65535 but the Firebird server's, with --listen only; a refused one
+# changes nothing.
+before=$(md5sum <"$conf")
+web_conf_before=$(cat /etc/quizgame/web.conf 2>/dev/null || echo none)
+while read -r -a args; do
+  rc=0
+  bash "$repo/scripts/server-setup" "${args[@]}" >/dev/null 2>&1 || rc=$?
+  [ "$rc" -eq 2 ] || fail "server-setup ${args[*]}: exit $rc, not 2"
+done <<EOF
+--listen 127.0.0.1 --data $data --web
+--listen 127.0.0.1 --data $data --web 0
+--listen 127.0.0.1 --data $data --web 65536
+--listen 127.0.0.1 --data $data --web 80a
+--listen 127.0.0.1 --data $data --web 3050
+--check --data $data --web 8080
+EOF
+[ "$(md5sum <"$conf")" = "$before" ] || fail "a refused --web changed $conf"
+[ "$(cat /etc/quizgame/web.conf 2>/dev/null || echo none)" = "$web_conf_before" ] || fail "a refused --web changed web.conf"
 
 out=$(bash "$repo/scripts/server-setup" --listen 127.0.0.1 --data "$data" 2>/tmp/server-setup-test.err) ||
   { cat /tmp/server-setup-test.err >&2; fail "server-setup --listen 127.0.0.1"; }
