@@ -18,7 +18,7 @@ std::string Apply(const std::string& name, const QString& value, WebOptions& opt
         options.Listen = value.toStdString();
     } else if (name == "port") {
         const uint port = value.toUInt(&ok);
-        if (!ok || port == 0 || port > 65535) return "port: not a port number: " + value.toStdString();
+        if (!ok || port > 65535) return "port: not a port number: " + value.toStdString();
         options.Port = static_cast<uint16_t>(port);
     } else if (name == "server") {
         options.ServerName = FromQt(value);
@@ -46,7 +46,7 @@ std::string WebOptions::DatabasePath() const { return ServerName + DataFolder + 
 std::string WebUsage()
 {
     return "usage: quizgame-web [--config FILE] [--listen ADDRESS] [--port PORT] [--server PREFIX] [--data FOLDER] "
-           "[--workers N]";
+           "[--workers N] [--time-scale F]";
 }
 
 std::string ParseWebOptions(const QStringList& arguments, WebOptions& options)
