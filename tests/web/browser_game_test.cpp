@@ -80,6 +80,8 @@ const GameCase Games[] = {
      "最高得点：3"},
 };
 
+void PrintTo(const GameCase& game, std::ostream* out) { *out << game.Title; }
+
 const char* const Password = "pass1234";
 const char* const ShotStages[] = {"lobby", "question", "judged", "result"};
 
