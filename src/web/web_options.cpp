@@ -46,7 +46,7 @@ std::string WebOptions::DatabasePath() const { return ServerName + DataFolder + 
 std::string WebUsage()
 {
     return "usage: quizgame-web [--config FILE] [--listen ADDRESS] [--port PORT] [--server PREFIX] [--data FOLDER] "
-           "[--workers N] [--time-scale F]";
+           "[--workers N]";
 }
 
 std::string ParseWebOptions(const QStringList& arguments, WebOptions& options)

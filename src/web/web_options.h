@@ -18,7 +18,7 @@ struct WebOptions {
     std::string ServerName;  // CP932, as games.dat holds it
     std::string DataFolder;  // CP932, ending in '/'
     int Workers = 4;
-    // For tests: the game's pace, a fraction of the real one (time-scale = 0.2).
+    // For tests: the game's pace, a fraction of the real one.
     double TimeScale = 1.0;
     // For the load benchmark: where the figures go when the gateway ends.
     std::string StatsFile;
