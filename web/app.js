@@ -57,6 +57,10 @@ function apply(message) {
   if ("player" in message) $("player").textContent = message.player;
   if ("progress" in message) $("progress").textContent = message.progress;
   if ("question" in message) $("question").textContent = message.question;
+  // At the end the box lists the top scorers. While the text is still being revealed (it ends
+  // in "◆" once whole) a screen reader waits for it instead of reading every character.
+  $("question-title").textContent = message.state === "result" ? "最高得点の人" : "問題";
+  $("question").setAttribute("aria-busy", String(message.state === "question" && !$("question").textContent.endsWith("◆")));
   for (const key of ["choices", "chosen", "correct", "can_answer", "can_ready"])
     if (key in message) view[key] = message[key];
   if ("members" in message)

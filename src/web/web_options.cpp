@@ -18,7 +18,7 @@ std::string Apply(const std::string& name, const QString& value, WebOptions& opt
         options.Listen = value.toStdString();
     } else if (name == "port") {
         const uint port = value.toUInt(&ok);
-        if (!ok || port == 0 || port > 65535) return "port: not a port number: " + value.toStdString();
+        if (!ok || port > 65535) return "port: not a port number: " + value.toStdString();
         options.Port = static_cast<uint16_t>(port);
     } else if (name == "server") {
         options.ServerName = FromQt(value);

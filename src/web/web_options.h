@@ -2,7 +2,7 @@
 // line, which wins.
 //
 //   listen = 192.0.2.10     the address the pages are served on (only that one)
-//   port = 8080
+//   port = 8080             0: any free port (the one taken is printed at start)
 //   server = 192.0.2.10:    the Firebird server prefix, as games.dat holds it (empty: embedded)
 //   data = /var/lib/firebird/3.0/data/quizgame/
 //   workers = 4             threads that run the players' games

@@ -9,7 +9,8 @@
 //
 // DIR holds games.dat. TOKENS is one token per question, comma separated, reused for every
 // game: c (the correct button), w (a wrong one), 1 to 4, or - (no answer); missing tokens
-// mean no answer. Each membership of a room starts with "joined member=N" (0: no row).
+// mean no answer. Each membership of a room starts with "joined member=N" (0: no row); each
+// judged question gives "judged Q label=" and the judgement's text.
 // --quit-at closes the play window when question Q is shown; --freeze-at stops responding
 // there (the test then kills the process). --wait-members presses ready only once the lobby
 // lists at least N members, so that players started together play together. --tick-stats
@@ -279,6 +280,8 @@ int main(int argc, char** argv)
             FormPlay->grab().save(QString::fromLocal8Bit(options.Screenshot.c_str()));
             Say("screenshot " + options.Screenshot);
         }
+        if (state == TGameState::WaitJudged && lastState == TGameState::Judge)
+            Say("judged " + std::to_string(q) + " label=" + Utf8(view.Progress));
         if (state == TGameState::WaitNextGame && lastState != TGameState::WaitNextGame) Say("behind");
         if (lastState == TGameState::ConnectionLost && state != TGameState::ConnectionLost)
             Say("resumed state=" + std::to_string(static_cast<int>(state)));
