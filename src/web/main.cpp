@@ -2,11 +2,13 @@
 #include "app/close_signals.h"
 #include "app/file_places.h"
 #include "qa/text_exchange.h"
+#include "web/teacher_password.h"
 #include "web/web_gateway.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 
 namespace {
 
@@ -37,10 +39,27 @@ void PrepareDatabase(const WebOptions& options)
     db.DisconnectDatabase();
 }
 
+// --hash-password: one password line on stdin (UTF-8, its end of line dropped, nothing else) to
+// its hash line on stdout, for server-setup and scripts/run.
+int HashPassword()
+{
+    std::string line;
+    std::getline(std::cin, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const QString password = QString::fromUtf8(line);
+    if (const std::string fault = TeacherPasswordFault(password); !fault.empty()) {
+        std::fprintf(stderr, "quizgame-web: %s\n", fault.c_str());
+        return 2;
+    }
+    std::printf("%s\n", HashTeacherPassword(password).c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::string(argv[1]) == "--hash-password") return HashPassword();
     ChooseEmbeddedLockFolder();
     QCoreApplication application(argc, argv);
     WebOptions options;

@@ -30,6 +30,9 @@ std::string Apply(const std::string& name, const QString& value, WebOptions& opt
         if (!ok || options.Workers < 1 || options.Workers > 64) return "workers: from 1 to 64";
     } else if (name == "sample") {
         options.SampleFile = value.toLocal8Bit().toStdString();
+    } else if (name == "teacher-password-file") {
+        if (value.isEmpty()) return "teacher-password-file: a file name";
+        options.TeacherPasswordFile = value.toLocal8Bit().toStdString();
     } else if (name == "time-scale") {
         options.TimeScale = value.toDouble(&ok);
         if (!ok || options.TimeScale <= 0 || options.TimeScale > 1) return "time-scale: above 0, at most 1";
@@ -43,12 +46,20 @@ std::string Apply(const std::string& name, const QString& value, WebOptions& opt
 
 }  // namespace
 
+std::string DefaultTeacherPasswordFile()
+{
+    const QByteArray credentials = qgetenv("CREDENTIALS_DIRECTORY");
+    if (!credentials.isEmpty()) return credentials.toStdString() + "/teacher";
+    return "/etc/quizgame/teacher.pass";
+}
+
 std::string WebOptions::DatabasePath() const { return ServerName + DataFolder + "GAMES.FDB"; }
 
 std::string WebUsage()
 {
     return "usage: quizgame-web [--config FILE] [--listen ADDRESS] [--port PORT] [--server PREFIX] [--data FOLDER] "
-           "[--workers N] [--sample FILE]";
+           "[--workers N] [--sample FILE] [--teacher-password-file FILE]\n"
+           "       quizgame-web --hash-password   (a password line on stdin, its hash line on stdout)";
 }
 
 std::string ParseWebOptions(const QStringList& arguments, WebOptions& options)

@@ -7,11 +7,16 @@
 //   data = /var/lib/firebird/3.0/data/quizgame/
 //   workers = 4             threads that run the players' games
 //   sample = FILE           questions (the Q&A text file) for a question bank still empty at start
+//   teacher-password-file = FILE   the teacher password's hash line (teacher_password.h)
 #pragma once
 
 #include <QStringList>
 #include <cstdint>
 #include <string>
+
+// $CREDENTIALS_DIRECTORY/teacher when systemd passes credentials to the service, else
+// /etc/quizgame/teacher.pass.
+std::string DefaultTeacherPasswordFile();
 
 struct WebOptions {
     std::string Listen = "127.0.0.1";
@@ -20,6 +25,7 @@ struct WebOptions {
     std::string DataFolder;  // CP932, ending in '/'
     int Workers = 4;
     std::string SampleFile;  // empty: none
+    std::string TeacherPasswordFile = DefaultTeacherPasswordFile();
     // For tests: the game's pace, a fraction of the real one.
     double TimeScale = 1.0;
     // For the load benchmark: where the figures go when the gateway ends.
