@@ -78,6 +78,6 @@ int main(int argc, char** argv)
     CloseOnSignals(&application, [] { QCoreApplication::quit(); });
     const int result = QCoreApplication::exec();
     gateway.Stop();
-    if (!options.StatsFile.empty()) std::ofstream(options.StatsFile) << gateway.Figures().Text();
+    if (!options.StatsFile.empty()) std::ofstream(options.StatsFile) << gateway.Figures().Text() << gateway.WatchFigures();
     return result;
 }

@@ -3,6 +3,7 @@
 #include "app/close_signals.h"
 #include "app/sjis_text.h"
 #include "player/registration.h"
+#include "web/teacher_password.h"
 
 #include <QFile>
 #include <QHostAddress>
@@ -20,6 +21,9 @@ namespace {
 using Status = QHttpServerResponse::StatusCode;
 
 const QByteArray CookieName = "quiz_session";
+const QByteArray TeacherCookieName = "quiz_teacher";
+// A teacher's sign-in lasts a school day.
+constexpr auto TeacherSessionLength = std::chrono::hours(10);
 // No sign-in a page sends comes near this.
 constexpr qsizetype MaxSignInBytes = 1024;
 // Messages a socket may send that are refused before it is closed.
@@ -29,6 +33,16 @@ QByteArray Header(const QHttpServerRequest& request, const QByteArray& name)
 {
     for (const auto& [key, value] : request.headers())
         if (key.compare(name, Qt::CaseInsensitive) == 0) return value;
+    return {};
+}
+
+// The value of the named cookie in a Cookie header, or empty.
+QByteArray CookieValue(const QByteArray& cookieHeader, const QByteArray& name)
+{
+    for (const QByteArray& part : cookieHeader.split(';')) {
+        const QByteArray cookie = part.trimmed();
+        if (cookie.startsWith(name + "=")) return cookie.mid(name.size() + 1);
+    }
     return {};
 }
 
@@ -62,11 +76,24 @@ QHttpServerResponse Refusal(const std::string& sjisMessage, Status status = Stat
     return Json({{"ok", false}, {"message", FromSjis(sjisMessage)}}, status);
 }
 
-QHttpServerResponse Resource(const QString& name, const QByteArray& mimeType)
+// The built-in file a page's path names, or empty: the players' page, the projector's and the
+// teacher's, each with its script and style.
+QString PageFile(const QString& path)
+{
+    if (path == "/" || path == "/index.html") return "index.html";
+    if (path == "/projector" || path == "/teacher") return path.mid(1) + ".html";
+    static const QStringList files = {"app.js", "app.css", "projector.js", "projector.css", "teacher.js"};
+    return files.contains(path.mid(1)) ? path.mid(1) : QString();
+}
+
+QHttpServerResponse Resource(const QString& name)
 {
     QFile file(":/web/" + name);
     if (!file.open(QIODevice::ReadOnly)) return QHttpServerResponse(Status::NotFound);
-    return QHttpServerResponse(mimeType, file.readAll());
+    const QByteArray type = name.endsWith(".html") ? "text/html; charset=utf-8"
+                            : name.endsWith(".js") ? "text/javascript; charset=utf-8"
+                                                   : "text/css; charset=utf-8";
+    return QHttpServerResponse(type, file.readAll());
 }
 
 int64_t NowNs()
@@ -97,11 +124,32 @@ bool WebGateway::Start()
     Accounts.CreateGameDatabase();
     Accounts.ConnectDatabase();
     ReclaimCloseSignals();
+    Watch = new RoomWatch(Options.DatabasePath(), static_cast<int>(500 * Options.TimeScale));
+    Watch->moveToThread(&WatchThread);
+    connect(Watch, &RoomWatch::View, this, &WebGateway::OnProjectorView);
+    WatchThread.start();
+    RoomWatch* watch = Watch;
+    QMetaObject::invokeMethod(watch, [watch] {
+        watch->Start();
+        ReclaimCloseSignals();
+    });
     return true;
 }
 
 void WebGateway::Stop()
 {
+    if (Watch) {
+        RoomWatch* watch = Watch;
+        QMetaObject::invokeMethod(watch, [watch] { watch->Stop(); }, Qt::BlockingQueuedConnection);
+        WatchThread.quit();
+        WatchThread.wait();
+        WatchFiguresKept = Watch->FiguresText();
+        delete Watch;
+        Watch = nullptr;
+    }
+    for (const auto& projector : Projectors)
+        if (projector) projector->close();
+    Projectors.clear();
     for (auto& [number, session] : Sessions) {
         if (session->Socket) session->Socket->close();
         WebPlayer* game = session->Game;
@@ -133,7 +181,8 @@ bool WebGateway::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
     // A WebSocket handshake that is true (handled) and writes nothing is handed on to OnWebSocket;
     // one that is false is answered as not found and closed.
     if (Header(request, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
-        return request.url().path() == "/ws" && OwnOrigin(Header(request, "Origin"), Header(request, "Host"));
+        return (request.url().path() == "/ws" || request.url().path() == "/projector/ws") &&
+               OwnOrigin(Header(request, "Origin"), Header(request, "Host"));
     const QByteArray host = Header(request, "Host");
     const QString path = request.url().path();
     const bool get = request.method() == QHttpServerRequest::Method::Get;
@@ -143,14 +192,16 @@ bool WebGateway::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
         response = QHttpServerResponse(Status::MisdirectedRequest);
     else if (post && !OwnOrigin(Header(request, "Origin"), host))
         response = QHttpServerResponse(Status::Forbidden);
-    else if (get && (path == "/" || path == "/index.html"))
-        response = Resource("index.html", "text/html; charset=utf-8");
-    else if (get && path == "/app.js")
-        response = Resource("app.js", "text/javascript; charset=utf-8");
-    else if (get && path == "/app.css")
-        response = Resource("app.css", "text/css; charset=utf-8");
+    else if (const QString file = PageFile(path); get && !file.isEmpty())
+        response = Resource(file);
     else if (get && path == "/api/me")
         response = Me(request);
+    else if (get && path == "/api/teacher/me")
+        response = Json({{"signed_in", IsTeacher(Header(request, "Cookie"))}});
+    else if (post && path == "/api/teacher/signin")
+        response = TeacherSignIn(request);
+    else if (post && path == "/api/teacher/signout")
+        response = TeacherSignOut(request);
     else if (post && path == "/api/signin")
         response = SignIn(request);
     else if (post && path == "/api/signout")
@@ -166,14 +217,72 @@ void WebGateway::missingHandler(const QHttpServerRequest& request, QTcpSocket* s
 
 WebGateway::Session* WebGateway::SessionOf(const QByteArray& cookieHeader)
 {
-    for (const QByteArray& part : cookieHeader.split(';')) {
-        const QByteArray cookie = part.trimmed();
-        if (!cookie.startsWith(CookieName + "=")) continue;
-        const QByteArray token = cookie.mid(CookieName.size() + 1);
-        for (auto& [number, session] : Sessions)
-            if (!token.isEmpty() && session->Token == token) return session.get();
-    }
+    const QByteArray token = CookieValue(cookieHeader, CookieName);
+    for (auto& [number, session] : Sessions)
+        if (!token.isEmpty() && session->Token == token) return session.get();
     return nullptr;
+}
+
+bool WebGateway::IsTeacher(const QByteArray& cookieHeader)
+{
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(TeacherTokens, [now](const auto& entry) { return entry.second <= now; });
+    const QByteArray token = CookieValue(cookieHeader, TeacherCookieName);
+    return !token.isEmpty() && TeacherTokens.count(token) > 0;
+}
+
+QHttpServerResponse WebGateway::TeacherSignIn(const QHttpServerRequest& request)
+{
+    const QByteArray body = request.body();
+    if (body.size() > MaxSignInBytes) return QHttpServerResponse(Status::PayloadTooLarge);
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    const QJsonObject form = document.object();
+    if (!document.isObject() || form.size() != 1 || !form.value("password").isString())
+        return QHttpServerResponse(Status::BadRequest);
+    // Wrong guesses lock the address that made them, not the teacher: a pupil cannot lock the
+    // teacher out.
+    const std::string key = "\x01teacher@" + request.remoteAddress().toString().toStdString();
+    const auto now = SignInLimits::Clock::now();
+    if (!Limits.Admit(key, request.remoteAddress().toString(), now))
+        return Refusal(TooManyAttemptsMessage(), Status::TooManyRequests);
+    const std::optional<std::string> stored = ReadTeacherPasswordFile(Options.TeacherPasswordFile);
+    if (!stored) return Refusal(Sjis("先生のパスワードが設定されていません。サーバーの設定で設定して下さい"));
+    if (!CheckTeacherPassword(form.value("password").toString(), *stored)) {
+        Limits.Failed(key, now);
+        return Refusal(Sjis("パスワードが違います"));
+    }
+    const QByteArray token = NewToken();
+    TeacherTokens[token] = std::chrono::steady_clock::now() + TeacherSessionLength;
+    QHttpServerResponse response = Json({{"ok", true}});
+    response.setHeader("Set-Cookie", TeacherCookieName + "=" + token + "; Path=/; HttpOnly; SameSite=Strict");
+    return response;
+}
+
+QHttpServerResponse WebGateway::TeacherSignOut(const QHttpServerRequest& request)
+{
+    TeacherTokens.erase(CookieValue(Header(request, "Cookie"), TeacherCookieName));
+    QHttpServerResponse response = Json({{"ok", true}});
+    response.setHeader("Set-Cookie", TeacherCookieName + "=; Path=/; HttpOnly; SameSite=Strict; Max-Age=0");
+    return response;
+}
+
+void WebGateway::OnProjectorView(const QByteArray& json)
+{
+    ProjectorView = json;
+    std::erase_if(Projectors, [](const QPointer<QWebSocket>& socket) { return socket.isNull(); });
+    for (const auto& projector : Projectors) projector->sendTextMessage(QString::fromUtf8(json));
+}
+
+void WebGateway::OpenProjector(QWebSocket* socket)
+{
+    // Read-only: whatever it sends is dropped, and a socket that keeps sending is closed.
+    socket->setMaxAllowedIncomingMessageSize(256);
+    auto strikes = std::make_shared<int>(0);
+    connect(socket, &QWebSocket::textMessageReceived, socket, [socket, strikes] {
+        if (++*strikes > MaxStrikes) socket->close(QWebSocketProtocol::CloseCodePolicyViolated, "read-only");
+    });
+    Projectors.emplace_back(socket);
+    if (!ProjectorView.isEmpty()) socket->sendTextMessage(QString::fromUtf8(ProjectorView));
 }
 
 QHttpServerResponse WebGateway::Me(const QHttpServerRequest& request)
@@ -278,7 +387,15 @@ void WebGateway::OnWebSocket()
         socket->setParent(this);
         connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
         const QByteArray host = socket->request().rawHeader("Host");
-        Session* session = SessionOf(socket->request().rawHeader("Cookie"));
+        const QByteArray cookies = socket->request().rawHeader("Cookie");
+        if (socket->requestUrl().path() == "/projector/ws") {
+            if (OwnOrigin(socket->origin().toUtf8(), host) && IsTeacher(cookies))
+                OpenProjector(socket);
+            else
+                socket->close(QWebSocketProtocol::CloseCodePolicyViolated, "refused");
+            continue;
+        }
+        Session* session = SessionOf(cookies);
         if (socket->requestUrl().path() != "/ws" || !OwnOrigin(socket->origin().toUtf8(), host) || !session) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated, "refused");
             continue;

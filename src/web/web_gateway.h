@@ -12,11 +12,13 @@
 #include "db/quiz_database.h"
 #include "web/sign_in.h"
 #include "web/web_options.h"
+#include "web/room_watch.h"
 #include "web/web_player.h"
 
 #include <QPointer>
 #include <QThread>
 #include <QWebSocket>
+#include <chrono>
 #include <QtHttpServer/QAbstractHttpServer>
 #include <map>
 #include <memory>
@@ -35,6 +37,8 @@ public:
     bool Start();
     uint16_t Port() const { return BoundPort; }
     const WebPlayerFigures& Figures() const { return PlayerFigures; }
+    // The room watch's figures ("watch-us" line).
+    std::string WatchFigures() const { return Watch ? Watch->FiguresText() : WatchFiguresKept; }
     // The players' games leave their rooms, and the threads end.
     void Stop();
 
@@ -54,6 +58,12 @@ private:
     QHttpServerResponse SignIn(const QHttpServerRequest& request);
     QHttpServerResponse SignOut(const QHttpServerRequest& request);
     QHttpServerResponse Me(const QHttpServerRequest& request);
+    QHttpServerResponse TeacherSignIn(const QHttpServerRequest& request);
+    QHttpServerResponse TeacherSignOut(const QHttpServerRequest& request);
+    // Whether the request's cookie names a teacher's session that has not expired.
+    bool IsTeacher(const QByteArray& cookieHeader);
+    void OnProjectorView(const QByteArray& json);
+    void OpenProjector(QWebSocket* socket);
     void OnWebSocket();
     void OnText(int32_t playerNo, QWebSocket* socket, const QString& text);
     // The session a request's cookie names, or nullptr.
@@ -72,4 +82,11 @@ private:
     std::vector<std::unique_ptr<QThread>> Workers;
     size_t NextWorker = 0;
     std::map<int32_t, std::unique_ptr<Session>> Sessions;  // by player number
+    // Teachers' sessions: their tokens and when each ends. No player's token is ever one.
+    std::map<QByteArray, std::chrono::steady_clock::time_point> TeacherTokens;
+    RoomWatch* Watch = nullptr;  // lives on WatchThread
+    QThread WatchThread;
+    QByteArray ProjectorView;
+    std::string WatchFiguresKept;  // the watch's figures once it has stopped
+    std::vector<QPointer<QWebSocket>> Projectors;
 };
