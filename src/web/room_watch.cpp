@@ -94,7 +94,6 @@ void RoomWatch::Connect()
         // A watcher that starts again takes the game in play up half-way: shown, not recorded.
         Observer = std::make_unique<RoomObserver>(*Db);
         Record = std::make_unique<GameRecord>(*Db);
-        Record->Prepare();
         Record->Follow(*Observer);
     });
     if (lost) Db->DisconnectDatabase();

@@ -1,6 +1,7 @@
 // The gateway's eye on the room: on a thread of its own with its own connection, it reads the
 // room a few times a second (reads only; no member row, so the room's pace is the same whether
-// anyone watches), keeps the record of every game, and makes the projector's view of it.
+// anyone watches), keeps the record of every game (its tables made by the gateway beforehand),
+// and makes the projector's view of it.
 #pragma once
 
 #include "game/game_record.h"

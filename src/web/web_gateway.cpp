@@ -124,6 +124,9 @@ bool WebGateway::Start()
     Accounts.CreateGameDatabase();
     Accounts.ConnectDatabase();
     ReclaimCloseSignals();
+    // The record's tables are made here, before any player's game can run: a table created by
+    // another connection while a player's program creates the room's tables can make that fail.
+    PrepareRecord();
     Watch = new RoomWatch(Options.DatabasePath(), static_cast<int>(500 * Options.TimeScale));
     Watch->moveToThread(&WatchThread);
     connect(Watch, &RoomWatch::View, this, &WebGateway::OnProjectorView);
@@ -162,6 +165,11 @@ void WebGateway::Stop()
     }
     Workers.clear();
     Accounts.DisconnectDatabase();
+}
+
+void WebGateway::PrepareRecord()
+{
+    RunUntilConnectionLost([this] { RecordPrepared = Accounts.Connected() && GameRecord(Accounts).Prepare(); });
 }
 
 bool WebGateway::OwnHost(const QByteArray& host) const
@@ -315,6 +323,7 @@ QHttpServerResponse WebGateway::SignIn(const QHttpServerRequest& request)
             Accounts.ConnectDatabase();
             ReclaimCloseSignals();
         }
+        if (Accounts.Connected() && !RecordPrepared) PrepareRecord();
         if (Accounts.Connected()) result = SignInOrRegister(Accounts, credentials.Name, credentials.Password);
     });
     if (lost || !Accounts.Connected()) return Refusal(Sjis("データベースに接続できません。しばらくしてから再度行って下さい"));

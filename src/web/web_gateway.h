@@ -63,6 +63,8 @@ private:
     // Whether the request's cookie names a teacher's session that has not expired.
     bool IsTeacher(const QByteArray& cookieHeader);
     void OnProjectorView(const QByteArray& json);
+    // Creates the game record's tables that are missing, on the sign-in connection.
+    void PrepareRecord();
     void OpenProjector(QWebSocket* socket);
     void OnWebSocket();
     void OnText(int32_t playerNo, QWebSocket* socket, const QString& text);
@@ -77,6 +79,7 @@ private:
     WebOptions Options;
     uint16_t BoundPort = 0;
     QuizDatabase Accounts;  // sign-ins, on this thread
+    bool RecordPrepared = false;
     SignInLimits Limits;
     WebPlayerFigures PlayerFigures;
     std::vector<std::unique_ptr<QThread>> Workers;

@@ -4,6 +4,7 @@
 #include "app/sjis_text.h"
 #include "web/web_gateway.h"
 #include "web/web_messages.h"
+#include "web/teacher_password.h"
 
 #include "support/firebird_fixture.h"
 
@@ -16,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebSocket>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -121,6 +123,8 @@ protected:
         options.DataFolder = Folder->DataFolder();
         options.Workers = 2;
         options.TimeScale = 0.1;
+        options.TeacherPasswordFile = Folder->DataFolder() + "teacher.pass";
+        std::ofstream(options.TeacherPasswordFile) << HashTeacherPassword("teacher-secret") << "\n";
         Server = std::make_unique<WebGateway>(options);
         ASSERT_TRUE(Server->Start());
         Origin = "http://127.0.0.1:" + QByteArray::number(Server->Port());
@@ -155,16 +159,17 @@ protected:
         return Post("/api/signin", {{"name", QString::fromUtf8(name)}, {"password", password}}, Origin);
     }
     // A WebSocket as a page opens it; the cookie is the session's part of Set-Cookie.
-    std::unique_ptr<QWebSocket> Open(const QByteArray& cookie, const QByteArray& origin)
+    std::unique_ptr<QWebSocket> Open(const QByteArray& cookie, const QByteArray& origin, const QString& path = "/ws")
     {
         auto socket = std::make_unique<QWebSocket>(QString::fromUtf8(origin));
         // Kept from the start: a view may come while the test waits on another socket.
         QWebSocket* s = socket.get();
         Received[s].clear();
         QObject::connect(s, &QWebSocket::textMessageReceived, [this, s](const QString& text) {
+            if (qEnvironmentVariableIsSet("SHOW")) qInfo("%p %s", (void*)s, qPrintable(text.left(300)));
             Received[s].append(QJsonDocument::fromJson(text.toUtf8()).object());
         });
-        QNetworkRequest request(QUrl("ws://127.0.0.1:" + QString::number(Server->Port()) + "/ws"));
+        QNetworkRequest request(QUrl("ws://127.0.0.1:" + QString::number(Server->Port()) + path));
         request.setRawHeader("Cookie", cookie.left(cookie.indexOf(';')));
         socket->open(request);
         return socket;
@@ -286,6 +291,50 @@ TEST_F(Gateway, APageGoneLongerThanTheBarrierWaitsForTheNextGameWhenItComesBack)
         return back.value("state") == "behind";
     }, 20000));
     EXPECT_EQ(back.value("progress").toString(), QString::fromUtf8("遅れたため、次のゲームから参加します"));
+}
+
+// The projector's socket is the teacher's only; it shows the room without a row in it, and the
+// correct answer only once the room shows it.
+TEST_F(Gateway, TheProjectorIsTheTeachersAndShowsTheCorrectAnswerOnlyOnceTheRoomDoes)
+{
+    const Reply alice = SignIn("alice", "12345678");
+    auto refusedTeacher = Post("/api/teacher/signin", {{"password", "teacher-secreT"}}, Origin);
+    EXPECT_FALSE(refusedTeacher.Body.value("ok").toBool());
+    const Reply teacher = Post("/api/teacher/signin", {{"password", "teacher-secret"}}, Origin);
+    ASSERT_TRUE(teacher.Body.value("ok").toBool());
+    ASSERT_TRUE(teacher.Cookie.startsWith("quiz_teacher=") && teacher.Cookie.contains("HttpOnly"));
+
+    // A player's session, another site's page, or no cookie: refused.
+    for (const auto& [cookie, origin] : {std::pair<QByteArray, QByteArray>{alice.Cookie, Origin},
+                                         std::pair<QByteArray, QByteArray>{teacher.Cookie, "http://evil.example"},
+                                         std::pair<QByteArray, QByteArray>{"quiz_teacher=" + alice.Cookie.mid(13), Origin}}) {
+        auto refused = Open(cookie, origin, "/projector/ws");
+        QSignalSpy closed(refused.get(), &QWebSocket::disconnected);
+        EXPECT_TRUE(closed.wait(5000)) << cookie.toStdString();
+    }
+
+    auto projector = Open(teacher.Cookie, Origin, "/projector/ws");
+    auto player = Open(alice.Cookie, Origin);
+    ASSERT_FALSE(NextView(*player, "player").isEmpty());
+    player->sendTextMessage(R"({"type":"ready"})");
+    QJsonObject seen;
+    bool correctBeforeShown = false;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        for (QJsonObject& message : Received[projector.get()]) {
+            const QString stage = message.value("stage").toString();
+            correctBeforeShown = correctBeforeShown || (stage == "question" && message.contains("correct"));
+            if (stage == "shown") seen = message;
+        }
+        Received[projector.get()].clear();
+        return !seen.isEmpty();
+    }, 20000));
+    EXPECT_FALSE(correctBeforeShown);
+    const QJsonArray choices = seen.value("choices").toArray();
+    ASSERT_EQ(choices.size(), 4);
+    EXPECT_EQ(choices.at(seen.value("correct").toInt() - 1).toString(), "right");
+    EXPECT_EQ(seen.value("text").toString(), "abcd");
+    // The room has its one player only: the watch holds no row of its own.
+    EXPECT_EQ(seen.value("members").toArray().size(), 1);
 }
 
 }  // namespace
