@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/server-setup on this machine's server, with --listen 127.0.0.1 only: it refuses a
-# bad --web port before changing anything, it sets the server up, a second run changes
+# bad --web port and --teacher-password with --check, --web or --data but no --listen before
+# changing anything, it sets the server up, a second run changes
 # nothing, --check passes, a database outside the data folder is refused, and the test
 # server stays usable. Afterwards the original
 # firebird.conf comes back (the restriction would also bind the embedded engine of the
@@ -28,12 +29,13 @@ restore() {
 trap restore EXIT
 
 # --web: a port from 1 to 65535 but the Firebird server's, with --listen only; a refused one
-# changes nothing.
+# changes nothing. --teacher-password: alone or with --listen.
 before=$(md5sum <"$conf")
 web_conf_before=$(cat /etc/quizgame/web.conf 2>/dev/null || echo none)
+teacher_before=$(cat /etc/quizgame/teacher.pass 2>/dev/null || echo none)
 while read -r -a args; do
   rc=0
-  bash "$repo/scripts/server-setup" "${args[@]}" >/dev/null 2>&1 || rc=$?
+  bash "$repo/scripts/server-setup" "${args[@]}" </dev/null >/dev/null 2>&1 || rc=$?
   [ "$rc" -eq 2 ] || fail "server-setup ${args[*]}: exit $rc, not 2"
 done <<EOF
 --listen 127.0.0.1 --data $data --web
@@ -42,9 +44,14 @@ done <<EOF
 --listen 127.0.0.1 --data $data --web 80a
 --listen 127.0.0.1 --data $data --web 3050
 --check --data $data --web 8080
+--check --data $data --teacher-password
+--teacher-password --web 8080
+--teacher-password --data $data
 EOF
 [ "$(md5sum <"$conf")" = "$before" ] || fail "a refused --web changed $conf"
 [ "$(cat /etc/quizgame/web.conf 2>/dev/null || echo none)" = "$web_conf_before" ] || fail "a refused --web changed web.conf"
+[ "$(cat /etc/quizgame/teacher.pass 2>/dev/null || echo none)" = "$teacher_before" ] ||
+  fail "a refused --teacher-password changed teacher.pass"
 
 out=$(bash "$repo/scripts/server-setup" --listen 127.0.0.1 --data "$data" 2>/tmp/server-setup-test.err) ||
   { cat /tmp/server-setup-test.err >&2; fail "server-setup --listen 127.0.0.1"; }
