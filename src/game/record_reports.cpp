@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string_view>
 
 namespace {
 
