@@ -166,7 +166,6 @@ protected:
         QWebSocket* s = socket.get();
         Received[s].clear();
         QObject::connect(s, &QWebSocket::textMessageReceived, [this, s](const QString& text) {
-            if (qEnvironmentVariableIsSet("SHOW")) qInfo("%p %s", (void*)s, qPrintable(text.left(300)));
             Received[s].append(QJsonDocument::fromJson(text.toUtf8()).object());
         });
         QNetworkRequest request(QUrl("ws://127.0.0.1:" + QString::number(Server->Port()) + path));
