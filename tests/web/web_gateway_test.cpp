@@ -146,11 +146,26 @@ protected:
         request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
         if (!origin.isEmpty()) request.setRawHeader("Origin", origin);
         if (!host.isEmpty()) request.setRawHeader("Host", host);
+        // Each request carries only the cookie the test gives it.
+        request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
         QNetworkReply* reply = Network.post(request, QJsonDocument(body).toJson());
         QSignalSpy finished(reply, &QNetworkReply::finished);
         EXPECT_TRUE(finished.wait(10000));
         Reply result{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
                      QJsonDocument::fromJson(reply->readAll()).object(), reply->rawHeader("Set-Cookie")};
+        reply->deleteLater();
+        return result;
+    }
+    Reply Get(const QString& path, const QByteArray& cookie)
+    {
+        QNetworkRequest request(QUrl(QString::fromUtf8(Origin) + path));
+        request.setRawHeader("Cookie", cookie.left(cookie.indexOf(';')));
+        request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+        QNetworkReply* reply = Network.get(request);
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        EXPECT_TRUE(finished.wait(10000));
+        Reply result{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                     QJsonDocument::fromJson(reply->readAll()).object(), {}};
         reply->deleteLater();
         return result;
     }
@@ -302,6 +317,12 @@ TEST_F(Gateway, TheProjectorIsTheTeachersAndShowsTheCorrectAnswerOnlyOnceTheRoom
     const Reply teacher = Post("/api/teacher/signin", {{"password", "teacher-secret"}}, Origin);
     ASSERT_TRUE(teacher.Body.value("ok").toBool());
     ASSERT_TRUE(teacher.Cookie.startsWith("quiz_teacher=") && teacher.Cookie.contains("HttpOnly"));
+
+    // The teacher's API is the teacher's only, and checks what it is asked.
+    EXPECT_EQ(Get("/api/teacher/players", alice.Cookie).Status, 403);
+    EXPECT_EQ(Get("/api/teacher/players", teacher.Cookie).Body.value("players").toArray().size(), 1);
+    EXPECT_EQ(Get("/api/teacher/games?from=2026-02-30", teacher.Cookie).Status, 400);
+    EXPECT_EQ(Get("/api/teacher/games?to=1%27%20OR%201=1", teacher.Cookie).Status, 400);
 
     // A player's session, another site's page, or no cookie: refused.
     for (const auto& [cookie, origin] : {std::pair<QByteArray, QByteArray>{alice.Cookie, Origin},
