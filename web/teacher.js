@@ -148,9 +148,9 @@ const openGame = guarded(async (id) => {
     return;
   }
   $("game-message").textContent = "";
-  shownGame = id;
+  shownGame = reply.game.id;
   for (const b of $("games-rows").querySelectorAll("button")) {
-    const mine = b.getAttribute("aria-label") === `ゲーム No. ${id} の詳細を見る`;
+    const mine = b.getAttribute("aria-label") === `ゲーム No. ${shownGame} の詳細を見る`;
     b.textContent = mine ? "表示中" : "見る";
   }
   showGame(reply);
@@ -208,19 +208,24 @@ function questionBlock(q) {
     headRow.append(th);
   }
   head.append(headRow);
-  const body = document.createElement("tbody");
-  body.append(...(q.answers || []).map((a) => row([
+  const rows = document.createElement("tbody");
+  rows.append(...(q.answers || []).map((a) => row([
     { row: true, text: a.name },
     a.button ? `${marks[a.button - 1]} ${q.choices[a.button - 1] || ""}` : "－ 答えなし",
     a.button ? (a.right ? "○ 正解" : "× 不正解") : "× 答えなし",
     a.place ? `${a.place} 番目` : "－",
     a.won ? "◎ 取った" : "",
   ])));
-  table.append(caption, head, body);
+  table.append(caption, head, rows);
   const scroll = document.createElement("div");
   scroll.className = "scroll";
   scroll.append(table);
-  section.append(title, text, choices, summary, scroll);
+  const about = document.createElement("div");
+  about.append(text, choices, summary);
+  const body = document.createElement("div");
+  body.className = "question-body";
+  body.append(about, scroll);
+  section.append(title, body);
   return section;
 }
 
@@ -281,6 +286,11 @@ function passwordForm(player) {
   const form = document.createElement("form");
   form.className = "reset";
   form.noValidate = true;
+  const user = document.createElement("input");
+  user.type = "text";
+  user.autocomplete = "username";
+  user.value = player.name;
+  user.hidden = true;
   const input = document.createElement("input");
   input.type = "password";
   input.autocomplete = "new-password";
@@ -296,7 +306,7 @@ function passwordForm(player) {
   const said = document.createElement("span");
   said.className = "message";
   said.setAttribute("role", "status");
-  form.append(input, send, said);
+  form.append(user, input, send, said);
   form.addEventListener("submit", guarded(async (event) => {
     event.preventDefault();
     const reply = await call("/api/teacher/reset-password", { player: player.no, password: input.value });
