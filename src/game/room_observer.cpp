@@ -7,12 +7,14 @@
 
 namespace {
 
-// The highest question any member has judged (status q + 3), or 0.
-int32_t HighestJudged(const std::vector<WatchedMember>& members)
+// The highest question any member has judged (status q + 3), or 0; members still standing at
+// the end of the last game do not count.
+int32_t HighestJudged(const std::vector<WatchedMember>& members, const std::set<int32_t>& finished)
 {
     int32_t judged = 0;
     for (const WatchedMember& member : members)
-        if (member.Status >= 4 && member.Status <= 13) judged = std::max(judged, *member.Status - 3);
+        if (member.Status >= 4 && member.Status <= 13 && !finished.count(member.MemberNo))
+            judged = std::max(judged, *member.Status - 3);
     return judged;
 }
 
@@ -20,7 +22,10 @@ int32_t HighestJudged(const std::vector<WatchedMember>& members)
 
 RoomObserver::RoomObserver(QuizDatabase& db) : Db(db), Since(std::chrono::steady_clock::now()) {}
 
-bool RoomObserver::InGame(const WatchedMember& member) const { return member.Status >= 2 && member.Status <= 13; }
+bool RoomObserver::InGame(const WatchedMember& member) const
+{
+    return member.Status >= 2 && member.Status <= 13 && !Finished.count(member.MemberNo);
+}
 
 void RoomObserver::ReadMembers()
 {
@@ -95,12 +100,17 @@ void RoomObserver::Poll()
     const RoomStage before = StageNow;
     const int32_t questionBefore = Question;
     ReadMembers();
+    // A member of the last game is one of this game's once it has moved from the last judgement.
+    std::erase_if(Finished, [this](int32_t number) {
+        return std::none_of(MembersNow.begin(), MembersNow.end(),
+                            [number](const WatchedMember& m) { return m.MemberNo == number && m.Status == 13; });
+    });
     const bool anyPlaying = std::any_of(MembersNow.begin(), MembersNow.end(), [](const WatchedMember& m) {
         return m.Status >= 2 && m.Status <= 12;
     });
     // Every member shows the answer (status 3) between two judgements: the highest question
     // judged is what the room has reached, and it only grows within a game.
-    const int32_t judged = std::max(Playing ? Judged : 0, HighestJudged(MembersNow));
+    const int32_t judged = std::max(Playing ? Judged : 0, HighestJudged(MembersNow, Finished));
 
     if (!Playing && anyPlaying) {
         // A game seen from its start is recorded; one found half-way (this watcher started during
@@ -120,7 +130,11 @@ void RoomObserver::Poll()
         PointsJudged.clear();
         if (Recording && OnGameStarted) OnGameStarted(Game);
     }
-    if (Playing && !std::any_of(MembersNow.begin(), MembersNow.end(), [this](const WatchedMember& m) { return InGame(m); })) {
+    // The game is over once no member is still on its way through it: every one left has judged
+    // the last question (a page closed at the result stays so) or has left the game.
+    if (Playing && !anyPlaying) {
+        for (const WatchedMember& member : MembersNow)
+            if (InGame(member)) GameMembers[member.MemberNo] = member;
         FinishGame();
     }
 
@@ -205,6 +219,8 @@ void RoomObserver::FinishGame()
     }
     if (Recording && OnGame) OnGame(outcome);
     Recording = false;
+    for (const WatchedMember& member : MembersNow)
+        if (member.Status == 13) Finished.insert(member.MemberNo);
     Question = 0;
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,7 @@ private:
     std::map<int32_t, int32_t> PointsBefore;
     std::map<int32_t, int32_t> PointsJudged;
     std::map<int32_t, int32_t> ShownFor;       // the question a member at status 3 showed
+    std::set<int32_t> Finished;  // members still at the last game's final judgement
     bool Recording = false;  // a game watched from its start, not taken up half-way
     std::chrono::steady_clock::time_point Since;
 };

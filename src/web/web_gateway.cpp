@@ -3,6 +3,7 @@
 #include "app/close_signals.h"
 #include "app/sjis_text.h"
 #include "player/registration.h"
+#include "web/teacher_api.h"
 #include "web/teacher_password.h"
 
 #include <QFile>
@@ -210,6 +211,8 @@ bool WebGateway::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
         response = TeacherSignIn(request);
     else if (post && path == "/api/teacher/signout")
         response = TeacherSignOut(request);
+    else if ((get || post) && path.startsWith("/api/teacher/"))
+        response = Teacher(request, path.mid(13), post);
     else if (post && path == "/api/signin")
         response = SignIn(request);
     else if (post && path == "/api/signout")
@@ -272,6 +275,22 @@ QHttpServerResponse WebGateway::TeacherSignOut(const QHttpServerRequest& request
     QHttpServerResponse response = Json({{"ok", true}});
     response.setHeader("Set-Cookie", TeacherCookieName + "=; Path=/; HttpOnly; SameSite=Strict; Max-Age=0");
     return response;
+}
+
+QHttpServerResponse WebGateway::Teacher(const QHttpServerRequest& request, const QString& name, bool post)
+{
+    if (!IsTeacher(Header(request, "Cookie")))
+        return Json({{"ok", false}, {"message", QString::fromUtf8("先生としてサインインして下さい")}}, Status::Forbidden);
+    std::optional<QHttpServerResponse> answer;
+    const auto lost = RunUntilConnectionLost([&] {
+        if (!Accounts.Connected()) {
+            Accounts.ConnectDatabase();
+            ReclaimCloseSignals();
+        }
+        if (Accounts.Connected()) answer.emplace(AnswerTeacher(Accounts, name, post, QUrlQuery(request.url()), request.body()));
+    });
+    if (lost || !answer) return Refusal(Sjis("データベースに接続できません。しばらくしてから再度行って下さい"));
+    return std::move(*answer);
 }
 
 void WebGateway::OnProjectorView(const QByteArray& json)

@@ -60,6 +60,8 @@ private:
     QHttpServerResponse Me(const QHttpServerRequest& request);
     QHttpServerResponse TeacherSignIn(const QHttpServerRequest& request);
     QHttpServerResponse TeacherSignOut(const QHttpServerRequest& request);
+    // A request of the teacher's API: refused unless the cookie names a teacher's session.
+    QHttpServerResponse Teacher(const QHttpServerRequest& request, const QString& name, bool post);
     // Whether the request's cookie names a teacher's session that has not expired.
     bool IsTeacher(const QByteArray& cookieHeader);
     void OnProjectorView(const QByteArray& json);

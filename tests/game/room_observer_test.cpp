@@ -71,9 +71,19 @@ protected:
         }
         Watcher.Poll();
     }
+    // A game is told once all have judged its last question; the programs give out the points
+    // and are back in the lobby a little later.
+    void BackInLobby()
+    {
+        const auto inLobby = [this] {
+            return std::all_of(Seats.begin(), Seats.end(), [](const Seat& s) { return s.Stopped || s.Loop->View().ReadyEnabled; });
+        };
+        for (int round = 0; round < 100 && !inLobby(); ++round) Round();
+    }
     // Plays rounds until every live program has finished a game, answering as answer() says.
     void PlayGame(const std::function<int(size_t seat, const GameLoop&)>& answer, int stopSeatAt = 0)
     {
+        BackInLobby();
         for (Seat& seat : Seats) seat.Loop->Ready();
         const size_t before = Games.size();
         for (int round = 0; round < 600 && Games.size() == before; ++round) {
@@ -173,6 +183,7 @@ TEST_F(RoomWatch, TheRecordKeepsEveryAnswerOfTwentyGames)
         });
     }
     ASSERT_EQ(Games.size(), 20u);
+    BackInLobby();
     std::map<std::tuple<int, int, int32_t>, int> kept;
     for (const TextList& row : ReadRows(Db, "GAME,Q,PLAYER,BUTTON", "QUIZLOGANSWER", "", "GAME,Q,PLAYER", 4, 10000))
         if (TextToInt(row[3]) != 0) kept[{TextToInt(row[0]), TextToInt(row[1]), TextToInt(row[2])}] = TextToInt(row[3]);
