@@ -79,9 +79,10 @@ function row(cells) {
   return tr;
 }
 
-// Fills a table body, or says in the note that there is nothing to show.
+// Fills a table body, or hides the table and says in the note that there is nothing to show.
 function fillRows(body, note, items, make, emptyText) {
   body.replaceChildren(...items.map(make));
+  body.closest(".scroll").hidden = items.length === 0;
   $(note).textContent = items.length === 0 ? emptyText : `${items.length} 件`;
 }
 
