@@ -83,7 +83,7 @@ QString PageFile(const QString& path)
 {
     if (path == "/" || path == "/index.html") return "index.html";
     if (path == "/projector" || path == "/teacher") return path.mid(1) + ".html";
-    static const QStringList files = {"app.js", "app.css", "projector.js", "projector.css", "teacher.js"};
+    static const QStringList files = {"app.js", "app.css", "projector.js", "projector.css", "teacher.js", "teacher.css"};
     return files.contains(path.mid(1)) ? path.mid(1) : QString();
 }
 
