@@ -168,7 +168,12 @@ void RoomObserver::Poll()
         if (shown) CurrentQuestion.Correct = CorrectButton;
         StageNow = judged >= 10 ? RoomStage::Final : shown ? RoomStage::Shown : RoomStage::Question;
     } else {
-        StageNow = MembersNow.empty() ? RoomStage::NoRoom : RoomStage::Lobby;
+        // The result stands while members of the finished game are still at it (their programs
+        // give the points out there) until someone is ready for the next.
+        const bool anyReady = std::any_of(MembersNow.begin(), MembersNow.end(), [](const WatchedMember& m) { return m.Status == 1; });
+        StageNow = MembersNow.empty()                ? RoomStage::NoRoom
+                   : Finished.empty() || anyReady ? RoomStage::Lobby
+                                                    : RoomStage::Final;
     }
     if (StageNow != before || Question != questionBefore) Since = std::chrono::steady_clock::now();
 }
