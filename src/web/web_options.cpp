@@ -28,6 +28,10 @@ std::string Apply(const std::string& name, const QString& value, WebOptions& opt
     } else if (name == "workers") {
         options.Workers = value.toInt(&ok);
         if (!ok || options.Workers < 1 || options.Workers > 64) return "workers: from 1 to 64";
+    } else if (name == "sign-ins-per-minute") {
+        options.SignInsPerMinute = value.toInt(&ok);
+        if (!ok || options.SignInsPerMinute < 1 || options.SignInsPerMinute > 1000000)
+            return "sign-ins-per-minute: from 1 to 1000000";
     } else if (name == "time-scale") {
         options.TimeScale = value.toDouble(&ok);
         if (!ok || options.TimeScale <= 0 || options.TimeScale > 1) return "time-scale: above 0, at most 1";
@@ -46,7 +50,7 @@ std::string WebOptions::DatabasePath() const { return ServerName + DataFolder + 
 std::string WebUsage()
 {
     return "usage: quizgame-web [--config FILE] [--listen ADDRESS] [--port PORT] [--server PREFIX] [--data FOLDER] "
-           "[--workers N]";
+           "[--workers N] [--sign-ins-per-minute N]";
 }
 
 std::string ParseWebOptions(const QStringList& arguments, WebOptions& options)

@@ -6,7 +6,11 @@
 //   server = 192.0.2.10:    the Firebird server prefix, as games.dat holds it (empty: embedded)
 //   data = /var/lib/firebird/3.0/data/quizgame/
 //   workers = 4             threads that run the players' games
+//   sign-ins-per-minute = 10   sign-in attempts one address may make in a minute (devices
+//                              behind one NAT address share it)
 #pragma once
+
+#include "web/sign_in.h"
 
 #include <QStringList>
 #include <cstdint>
@@ -18,6 +22,7 @@ struct WebOptions {
     std::string ServerName;  // CP932, as games.dat holds it
     std::string DataFolder;  // CP932, ending in '/'
     int Workers = 4;
+    int SignInsPerMinute = SignInLimits::DefaultAttemptsPerAddress;
     // For tests: the game's pace, a fraction of the real one.
     double TimeScale = 1.0;
     // For the load benchmark: where the figures go when the gateway ends.
