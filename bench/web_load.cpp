@@ -418,6 +418,20 @@ int LoadRun::Go()
             }
         });
     }
+    // A line every minute on where the browsers are, so that a stall shows where it stands.
+    QTimer progress;
+    QElapsedTimer since;
+    since.start();
+    QObject::connect(&progress, &QTimer::timeout, [&] {
+        std::map<std::string, int> states;
+        for (const auto& b : Browsers)
+            ++states[b->Done ? "done" : b->State.toStdString() + " q" + std::to_string(b->QuestionNo) + " g" +
+                                            std::to_string(b->Games.size())];
+        std::string line;
+        for (const auto& [state, count] : states) line += " " + std::to_string(count) + " " + state + ";";
+        std::printf("  [%lld s, load %s]%s\n", since.elapsed() / 1000, LoadAverage().c_str(), line.c_str());
+    });
+    progress.start(60000);
     const bool ended = WaitFor(
         [&] {
             for (auto& p : Desktops) p->ReadAvailable();
