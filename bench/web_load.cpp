@@ -515,7 +515,15 @@ int LoadRun::Go()
             for (const auto& m : members)
                 if (top > 0 && m.toObject().value("points").toInt() == top) winners.push_back(m.toObject().value("name").toString().toStdString());
             for (const std::string& name : winners) expected[name] += 1.0 / static_cast<double>(winners.size());
-            for (const auto& b : Browsers) agreed = agreed && b->Games[static_cast<size_t>(g)].Members == members;
+            for (const auto& b : Browsers) {
+                const QJsonArray& seen = b->Games[static_cast<size_t>(g)].Members;
+                if (seen == members) continue;
+                if (agreed)
+                    std::printf("  game %d: %s's result stood on %s\n  where %s's stood on %s\n", g + 1, b->Name.c_str(),
+                                QJsonDocument(seen).toJson(QJsonDocument::Compact).constData(), Browsers.front()->Name.c_str(),
+                                QJsonDocument(members).toJson(QJsonDocument::Compact).constData());
+                agreed = false;
+            }
         }
         for (const auto& b : Browsers) {
             bool all = true;
