@@ -397,7 +397,12 @@ int LoadRun::Go()
             home + "stderr.txt"));
         PlayerProcess* p = Desktops.back().get();
         Notifiers.push_back(std::make_unique<QSocketNotifier>(p->OutputFd(), QSocketNotifier::Read));
-        QObject::connect(Notifiers.back().get(), &QSocketNotifier::activated, [p] { p->ReadAvailable(); });
+        QSocketNotifier* notifier = Notifiers.back().get();
+        QObject::connect(notifier, &QSocketNotifier::activated, [p, notifier] {
+            p->ReadAvailable();
+            // At the end of its output the player's pipe is closed.
+            if (p->OutputFd() < 0) notifier->setEnabled(false);
+        });
     }
 
     // Each browser leaves after its last result; the desktop players close by themselves.
