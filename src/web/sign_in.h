@@ -23,8 +23,11 @@ std::variant<WebCredentials, std::string> CheckWebCredentials(const QString& nam
 class SignInLimits {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr int AttemptsPerAddress = 10;  // in a minute
-    static constexpr int FailuresPerName = 5;      // in ten minutes
+    static constexpr int DefaultAttemptsPerAddress = 10;  // in a minute
+    static constexpr int FailuresPerName = 5;             // in ten minutes
+
+    // A school whose devices reach the server through one address needs a higher limit.
+    explicit SignInLimits(int attemptsPerAddress = DefaultAttemptsPerAddress) : AttemptsPerAddress(attemptsPerAddress) {}
 
     // Whether an attempt for the name from the address may go ahead now; it counts against the
     // address either way.
@@ -33,6 +36,7 @@ public:
     void Failed(const std::string& name, Clock::time_point now);
 
 private:
+    int AttemptsPerAddress;
     std::map<QString, std::deque<Clock::time_point>> Attempts;
     std::map<std::string, std::deque<Clock::time_point>> Failures;
 };

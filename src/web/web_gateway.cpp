@@ -105,7 +105,7 @@ int64_t NowNs()
 }  // namespace
 
 WebGateway::WebGateway(const WebOptions& options)
-    : Options(options), Accounts([path = options.DatabasePath()] { return path; })
+    : Options(options), Accounts([path = options.DatabasePath()] { return path; }), Limits(options.SignInsPerMinute)
 {
 }
 

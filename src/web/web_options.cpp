@@ -33,6 +33,10 @@ std::string Apply(const std::string& name, const QString& value, WebOptions& opt
     } else if (name == "teacher-password-file") {
         if (value.isEmpty()) return "teacher-password-file: a file name";
         options.TeacherPasswordFile = value.toLocal8Bit().toStdString();
+    } else if (name == "sign-ins-per-minute") {
+        options.SignInsPerMinute = value.toInt(&ok);
+        if (!ok || options.SignInsPerMinute < 1 || options.SignInsPerMinute > 1000000)
+            return "sign-ins-per-minute: from 1 to 1000000";
     } else if (name == "time-scale") {
         options.TimeScale = value.toDouble(&ok);
         if (!ok || options.TimeScale <= 0 || options.TimeScale > 1) return "time-scale: above 0, at most 1";
@@ -58,7 +62,7 @@ std::string WebOptions::DatabasePath() const { return ServerName + DataFolder + 
 std::string WebUsage()
 {
     return "usage: quizgame-web [--config FILE] [--listen ADDRESS] [--port PORT] [--server PREFIX] [--data FOLDER] "
-           "[--workers N] [--sample FILE] [--teacher-password-file FILE]\n"
+           "[--workers N] [--sample FILE] [--teacher-password-file FILE] [--sign-ins-per-minute N]\n"
            "       quizgame-web --hash-password   (a password line on stdin, its hash line on stdout)";
 }
 

@@ -8,7 +8,11 @@
 //   workers = 4             threads that run the players' games
 //   sample = FILE           questions (the Q&A text file) for a question bank still empty at start
 //   teacher-password-file = FILE   the teacher password's hash line (teacher_password.h)
+//   sign-ins-per-minute = 10   sign-in attempts one address may make in a minute (devices
+//                              behind one NAT address share it)
 #pragma once
+
+#include "web/sign_in.h"
 
 #include <QStringList>
 #include <cstdint>
@@ -26,6 +30,7 @@ struct WebOptions {
     int Workers = 4;
     std::string SampleFile;  // empty: none
     std::string TeacherPasswordFile = DefaultTeacherPasswordFile();
+    int SignInsPerMinute = SignInLimits::DefaultAttemptsPerAddress;
     // For tests: the game's pace, a fraction of the real one.
     double TimeScale = 1.0;
     // For the load benchmark: where the figures go when the gateway ends.

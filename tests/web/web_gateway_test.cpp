@@ -95,16 +95,29 @@ TEST(WebSignIn, NamesAndPasswordsFollowTheSettingsWindowsRules)
 
 TEST(WebSignIn, AttemptsAreLimitedByAddressAndFailuresByName)
 {
-    SignInLimits limits;
-    auto now = SignInLimits::Clock::now();
-    for (int i = 0; i < SignInLimits::AttemptsPerAddress; ++i) EXPECT_TRUE(limits.Admit("n" + std::to_string(i), "192.0.2.1", now));
-    EXPECT_FALSE(limits.Admit("another", "192.0.2.1", now));
-    EXPECT_TRUE(limits.Admit("another", "192.0.2.2", now));
-    EXPECT_TRUE(limits.Admit("another", "192.0.2.1", now + std::chrono::seconds(61)));
+    // The limit per address as the settings give it: the default, and a school behind one NAT address.
+    const struct {
+        QStringList Arguments;
+        int PerAddress;
+    } cases[] = {{{"quizgame-web"}, 10}, {{"quizgame-web", "--sign-ins-per-minute", "300"}, 300}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.PerAddress);
+        WebOptions options;
+        ASSERT_EQ(ParseWebOptions(c.Arguments, options), "");
+        SignInLimits limits(options.SignInsPerMinute);
+        auto now = SignInLimits::Clock::now();
+        for (int i = 0; i < c.PerAddress; ++i) EXPECT_TRUE(limits.Admit("n" + std::to_string(i), "192.0.2.1", now));
+        EXPECT_FALSE(limits.Admit("another", "192.0.2.1", now));
+        EXPECT_TRUE(limits.Admit("another", "192.0.2.2", now));
+        EXPECT_TRUE(limits.Admit("another", "192.0.2.1", now + std::chrono::seconds(61)));
 
-    for (int i = 0; i < SignInLimits::FailuresPerName; ++i) limits.Failed("taro", now);
-    EXPECT_FALSE(limits.Admit("taro", "192.0.2.3", now + std::chrono::minutes(2)));
-    EXPECT_TRUE(limits.Admit("taro", "192.0.2.3", now + std::chrono::minutes(11)));
+        // The name lock does not follow the address limit.
+        for (int i = 0; i < SignInLimits::FailuresPerName; ++i) limits.Failed("taro", now);
+        EXPECT_FALSE(limits.Admit("taro", "192.0.2.3", now + std::chrono::minutes(2)));
+        EXPECT_TRUE(limits.Admit("taro", "192.0.2.3", now + std::chrono::minutes(11)));
+    }
+    WebOptions refused;
+    EXPECT_NE(ParseWebOptions({"quizgame-web", "--sign-ins-per-minute", "0"}, refused), "");
 }
 
 // The gateway on a loopback port over an embedded database with two players and a question.
