@@ -4,8 +4,8 @@
 // points its players earned, the gateway's work per tick and the delay of its messages (from
 // its --stats file), and its peak memory, in all and per browser player.
 //
-//   web_load [--browsers N] [--games G] [--bank B] [--desktop M] [--workers W]
-//            (default: 40 browsers, 3 games, 200 questions, no desktop players)
+//   web_load [--browsers N] [--games G] [--bank B] [--desktop M] [--workers W] [--projector 0|1]
+//            (default: 40 browsers, 3 games, 200 questions, no desktop players, no projector)
 //
 // The gateway runs as a child process on 127.0.0.1 (a free port) over a fresh database with a
 // bank of B questions. Each browser registers a name of its own through /api/signin, opens the
@@ -15,6 +15,8 @@
 // right choice by its text ("right <number of the bank row>"), as a student who knows the
 // answer; the question's number gives its length. --desktop adds M desktop programs
 // (tests/quiz_player, as game_bench runs them, always right, 100..900 ms) to the same room.
+// --projector 1 opens the classroom's screen as the teacher for the whole run. The gateway's
+// room watch (which keeps the record) runs either way; its work per look is printed too.
 // Needs QUIZGAME_TEST_SERVER and QUIZGAME_TEST_DATA, as printed by scripts/firebird-test-server.
 #include "app/sjis_text.h"
 #include "app/unitv.h"
@@ -65,6 +67,7 @@ constexpr int JudgePauseMs = 1000;
 constexpr int FinalPauseMs = 2000;
 constexpr unsigned Seed = 20240601;
 constexpr char Password[] = "pass1234";
+const QByteArray TeacherPassword = "bench-teacher";
 
 std::vector<std::string> QuestionTexts()
 {
@@ -178,6 +181,7 @@ struct Run {
     int Bank = 200;
     int Desktops = 0;
     int Workers = 0;  // the gateway's default
+    bool Projector = false;  // the classroom's screen open as the teacher's
 };
 
 class LoadRun {
@@ -188,6 +192,8 @@ public:
 private:
     bool StartGateway();
     bool SignInAll();
+    // Signs in as the teacher and opens the classroom's screen; it counts the views it gets.
+    bool OpenProjector();
     void OnMessage(Browser& b, const QString& text);
     void Answer(Browser& b, const QJsonArray& choices);
     bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
@@ -204,6 +210,8 @@ private:
     std::vector<std::unique_ptr<PlayerProcess>> Desktops;
     std::vector<std::unique_ptr<QSocketNotifier>> Notifiers;
     std::vector<int> DesktopDelays;
+    std::unique_ptr<QWebSocket> Projector;
+    int ProjectorViews = 0;
 };
 
 bool LoadRun::WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout)
@@ -233,7 +241,16 @@ bool LoadRun::StartGateway()
     const std::string web = (std::filesystem::path(SiblingProgram("web_load")).parent_path().parent_path() / "quizgame-web").string();
     QStringList arguments = {"--listen", "127.0.0.1", "--port", QString::number(Port), "--server",
                              QString::fromStdString(Server.Prefix), "--data", QString::fromStdString(Folder->Path()),
-                             "--sign-ins-per-minute", "100000", "--stats", QString::fromStdString(Folder->File("stats.txt"))};
+                             "--sign-ins-per-minute", "100000", "--stats", QString::fromStdString(Folder->File("stats.txt")),
+                             "--teacher-password-file", QString::fromStdString(Folder->File("teacher.pass"))};
+    {
+        QProcess hash;
+        hash.start(QString::fromStdString(web), {"--hash-password"});
+        hash.write(TeacherPassword + "\n");
+        hash.closeWriteChannel();
+        if (!hash.waitForFinished(10000) || hash.exitCode() != 0) return false;
+        std::ofstream(Folder->File("teacher.pass")) << hash.readAllStandardOutput().toStdString();
+    }
     if (Options.Workers > 0) arguments << "--workers" << QString::number(Options.Workers);
     Gateway.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     Gateway.start(QString::fromStdString(web), arguments);
@@ -269,6 +286,25 @@ bool LoadRun::SignInAll()
     }
     WaitFor([&] { return pending == 0; }, 120s);
     return std::all_of(Browsers.begin(), Browsers.end(), [](const auto& b) { return !b->Cookie.isEmpty(); });
+}
+
+bool LoadRun::OpenProjector()
+{
+    QNetworkAccessManager network;
+    QNetworkRequest request(QUrl(QString::fromLatin1(Origin) + "/api/teacher/signin"));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    request.setRawHeader("Origin", Origin);
+    QNetworkReply* reply = network.post(request, "{\"password\":\"" + TeacherPassword + "\"}");
+    WaitFor([reply] { return reply->isFinished(); }, 30s);
+    const QByteArray cookie = reply->rawHeader("Set-Cookie");
+    reply->deleteLater();
+    if (!cookie.startsWith("quiz_teacher=")) return false;
+    Projector = std::make_unique<QWebSocket>(QString::fromLatin1(Origin));
+    QObject::connect(Projector.get(), &QWebSocket::textMessageReceived, [this] { ++ProjectorViews; });
+    QNetworkRequest socket(QUrl("ws://127.0.0.1:" + QString::number(Port) + "/projector/ws"));
+    socket.setRawHeader("Cookie", cookie.left(cookie.indexOf(';')));
+    Projector->open(socket);
+    return WaitFor([this] { return ProjectorViews > 0; }, 30s);
 }
 
 void LoadRun::Answer(Browser& b, const QJsonArray& choices)
@@ -378,6 +414,7 @@ int LoadRun::Go()
         b->Socket->open(request);
     }
     if (!WaitFor([&] { return open == Options.Browsers; }, 60s)) std::printf("  only %d of %d sockets opened\n", open, Options.Browsers);
+    if (Options.Projector && !OpenProjector()) std::printf("  the classroom's screen did not open\n");
 
     // The desktop players, as game_bench starts them.
     std::uniform_int_distribution<int> delay(100, 900);
@@ -585,10 +622,14 @@ int LoadRun::Go()
     for (auto& [name, values] : samples) std::sort(values.begin(), values.end());
     const auto& work = samples["tick-work-us"];
     const auto& delivery = samples["delivery-us"];
+    const auto& watch = samples["watch-us"];
     std::printf("  gateway tick work p50 %.2f ms, p99 %.2f ms, max %.2f ms (%zu ticks)\n", Percentile(work, 0.5),
                 Percentile(work, 0.99), work.empty() ? 0.0 : work.back(), work.size());
     std::printf("  delivery p50 %.2f ms, p99 %.2f ms, max %.2f ms (%zu messages)\n", Percentile(delivery, 0.5),
                 Percentile(delivery, 0.99), delivery.empty() ? 0.0 : delivery.back(), delivery.size());
+    std::printf("  room watch and record per look p50 %.2f ms, p99 %.2f ms, max %.2f ms (%zu looks)%s\n", Percentile(watch, 0.5),
+                Percentile(watch, 0.99), watch.empty() ? 0.0 : watch.back(), watch.size(),
+                Options.Projector ? (", classroom's screen open: " + std::to_string(ProjectorViews) + " views").c_str() : "");
     std::printf("  gateway memory: idle %.1f MiB, peak %.1f MiB, per browser player %.2f MiB\n", idleRssKb / 1024.0,
                 peakRssKb / 1024.0, static_cast<double>(peakRssKb - idleRssKb) / 1024.0 / Options.Browsers);
     std::printf("  load average at end %s\n", loadAtEnd.c_str());
@@ -613,11 +654,12 @@ int main(int argc, char** argv)
         else if (name == "--bank") run.Bank = value;
         else if (name == "--desktop") run.Desktops = value;
         else if (name == "--workers") run.Workers = value;
+        else if (name == "--projector") run.Projector = value != 0;
         else run.Browsers = 0;
     }
     if (argc % 2 == 0 || run.Browsers < 1 || run.Browsers > 1000 || run.Games < 1 || run.Games > 10 || run.Bank < 1 ||
         run.Desktops < 0 || run.Desktops > 64 || run.Workers < 0) {
-        std::fprintf(stderr, "usage: %s [--browsers N] [--games G] [--bank B] [--desktop M] [--workers W]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--browsers N] [--games G] [--bank B] [--desktop M] [--workers W] [--projector 0|1]\n", argv[0]);
         return 2;
     }
     const std::optional<TestServer> server = FindTestServer();

@@ -184,32 +184,20 @@ QByteArray RoomWatch::MakeView()
             if (winner != question.Answers.end()) view["winner"] = FromSjis(winner->Name);
         }
     }
-    if (playing) {
-        std::map<int32_t, std::string> totals;
-        if (room.Stage() == RoomStage::Final) {
-            // The players' points, and the class's, once the game has given them out.
-            for (const TextList& row : Db->ReadPage({"SELECT N, POINTS FROM PLAYER"}, 0, 100000))
-                if (row.size() == 2) totals[TextToInt(row[0])] = row[1];
-            double sum = 0;
-            for (const auto& [player, points] : totals) sum += std::strtod(points.c_str(), nullptr);
-            view["class_total"] = QString::fromStdString(FloatToText(sum));
-            int32_t top = 0;
-            for (const WatchedMember& member : members) top = std::max(top, member.Points);
-            view["top"] = top;
-            QJsonArray winners;
-            for (const WatchedMember& member : members)
-                if (top > 0 && member.Points == top) winners.append(FromSjis(member.Name));
-            view["winners"] = winners;
-        }
-        view["standings"] = Standings(members, totals);
-        if (room.Stage() == RoomStage::Final) LastResult = view;
-        if (room.Stage() == RoomStage::Question) LastResult = {};
-    }
-    // Between games the last one's result stays up until the next one begins.
-    if (!playing && !LastResult.isEmpty()) {
-        QJsonObject result;
-        for (const char* key : {"standings", "top", "winners", "class_total"}) result[key] = LastResult.value(key);
-        view["last_result"] = result;
+    if (room.Stage() == RoomStage::Final) {
+        // The game's members: those that joined for the next one meanwhile are not in it.
+        LastMembers.clear();
+        for (const WatchedMember& member : members)
+            if (member.Status >= 2) LastMembers.push_back(member);
+        const QJsonObject result = Result();
+        for (auto part = result.begin(); part != result.end(); ++part) view[part.key()] = part.value();
+    } else if (playing) {
+        view["standings"] = Standings(members, {});
+        if (room.Stage() == RoomStage::Question) LastMembers.clear();
+    } else if (!LastMembers.empty()) {
+        // Between games the last one's result stays up until the next one begins, with the
+        // points its programs give out as they finish it.
+        view["last_result"] = Result();
     }
 
     if (ticksIn >= WaitingNamedAfterTicks) {
@@ -220,6 +208,22 @@ QByteArray RoomWatch::MakeView()
         if (!waiting.isEmpty()) view["waiting"] = waiting;
     }
     return QJsonDocument(view).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject RoomWatch::Result()
+{
+    std::map<int32_t, std::string> totals;
+    for (const TextList& row : Db->ReadPage({"SELECT N, POINTS FROM PLAYER"}, 0, 100000))
+        if (row.size() == 2) totals[TextToInt(row[0])] = row[1];
+    double sum = 0;
+    for (const auto& [player, points] : totals) sum += std::strtod(points.c_str(), nullptr);
+    int32_t top = 0;
+    for (const WatchedMember& member : LastMembers) top = std::max(top, member.Points);
+    QJsonArray winners;
+    for (const WatchedMember& member : LastMembers)
+        if (top > 0 && member.Points == top) winners.append(FromSjis(member.Name));
+    return {{"standings", Standings(LastMembers, totals)}, {"top", top}, {"winners", winners},
+            {"class_total", QString::fromStdString(FloatToText(sum))}};
 }
 
 std::string RoomWatch::FiguresText() const

@@ -43,6 +43,8 @@ private:
     void OnTimer();
     void Connect();
     QByteArray MakeView();
+    // The last game's ranking, top score and winners, with the players' points as they are now.
+    QJsonObject Result();
 
     std::string DatabasePath;
     int TickMs;
@@ -51,7 +53,8 @@ private:
     std::unique_ptr<GameRecord> Record;
     QTimer Timer;
     QByteArray LastView;
-    QJsonObject LastResult;  // the view of the last game's end
+    // The members of the last game as it ended, while its result is shown.
+    std::vector<WatchedMember> LastMembers;
     std::chrono::steady_clock::time_point LastReconnect;
     // When every member of the lobby was first seen ready: the start countdown runs from there.
     std::optional<std::chrono::steady_clock::time_point> AllReadySince;
