@@ -59,6 +59,34 @@ for (const element of ids.map((id) => document.getElementById(id)))
 note();
 """
 
+# Put in before the page's own script: while window.projHold is set, the views the socket brings
+# wait, in order, so that one state of the screen can be shot at both sizes. The final result,
+# which stands for a moment only, holds the screen by itself.
+HOLD = """
+window.projHold = false;
+const held = [];
+// One view a task, so that the page's observers see each.
+window.projRelease = () => {
+  if (window.projHold || held.length === 0) return;
+  held.shift()();
+  setTimeout(window.projRelease, 0);
+};
+const NativeSocket = window.WebSocket;
+window.WebSocket = function (url) {
+  const socket = new NativeSocket(url);
+  let handler = null;
+  Object.defineProperty(socket, "onmessage", {set: (f) => { handler = f; }, get: () => handler});
+  socket.addEventListener("message", (event) => {
+    held.push(() => {
+      if (handler) handler.call(socket, event);
+      if (JSON.parse(event.data).stage === "final") window.projHold = true;
+    });
+    window.projRelease();
+  });
+  return socket;
+};
+"""
+
 EXPORT = """
 const done = arguments[arguments.length - 1];
 (async () => {
@@ -90,6 +118,7 @@ def stage_of(state):
 
 
 def watch(driver, args):
+    driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": HOLD})
     driver.get(args.url + "projector")
     wait(lambda: driver.find_element(By.ID, "password").is_displayed(), "the sign-in form")
     driver.find_element(By.ID, "password").send_keys(args.password)
@@ -98,21 +127,27 @@ def watch(driver, args):
     driver.execute_script(RECORDER)
     print("projector watching", flush=True)
 
-    members, of, judged, early = 0, set(), {}, []
+    members, of, judged, early = [0], set(), {}, []
     shots = set()
-    deadline = time.monotonic() + args.timeout
-    while time.monotonic() < deadline:
+
+    def take_seen():
         seen, new_early = driver.execute_script("return [window.projSeen.splice(0), window.projEarly.splice(0)];")
-        early += new_early
+        early.extend(new_early)
         for state in seen:
-            members = max(members, state[4])
+            members[0] = max(members[0], state[4])
             if OF.match(state[3]):
                 of.add(int(OF.match(state[3]).group(1)))
             if JUDGED.match(state[1]) and state[1] not in judged:
                 judged[state[1]] = (JUDGED.match(state[1]).group(1), state[2])
-        current = driver.execute_script("return window.projNow();")
+
+    deadline = time.monotonic() + args.timeout
+    while time.monotonic() < deadline:
+        take_seen()
+        current = driver.execute_script("window.projHold = true; return window.projNow();")
         shoot(driver, args, current, shots)
         if current[0].startswith("最高得点："):
+            take_seen()
+            members = members[0]
             print(f"projector members {members}", flush=True)
             print(f"projector most-awaited {max(of, default=0)}", flush=True)
             for text, (q, question) in judged.items():
@@ -122,24 +157,21 @@ def watch(driver, args):
             for state in early:
                 print(f"projector early {state}", flush=True)
             return True
+        driver.execute_script("window.projHold = false; window.projRelease();")
         time.sleep(0.02)
     print(f"projector: no final result within {args.timeout} s", file=sys.stderr, flush=True)
     return False
 
 
 def shoot(driver, args, current, shots):
-    """One shot per size and stage, counted only when the screen still showed that stage after it."""
+    """The screen, held, at each size once per stage."""
     stage = stage_of(current)
-    if not args.shots or stage is None:
-        return
     for width, height in SIZES:
-        if (width, height, stage) in shots:
+        if not args.shots or stage is None or (width, height, stage) in shots:
             continue
         driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
                                {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
         driver.save_screenshot(os.path.join(args.shots, f"projector-{width}x{height}-{stage}.png"))
-        if stage_of(driver.execute_script("return window.projNow();")) != stage:
-            return
         shots.add((width, height, stage))
 
 
