@@ -12,6 +12,7 @@ It prints, one line per fact:
   projector most-awaited N       the most members a question awaited ("回答 a / N")
   projector judged Q TEXT | QUESTION  each judgement line the screen showed, with the question
   projector result TEXT          the final line
+  projector class-total POINTS   the class's points the final result showed last
   projector early-correct N      times a question not yet judged had a choice marked correct
   projector csv-game ID STATUS   the newest recorded game and the export's HTTP status
   projector csv-crlf yes|no      whether every line of the export ends with CR LF
@@ -31,6 +32,7 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser_players import open_browser  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
@@ -61,7 +63,7 @@ note();
 
 # Put in before the page's own script: while window.projHold is set, the views the socket brings
 # wait, in order, so that one state of the screen can be shot at both sizes. The final result,
-# which stands for a moment only, holds the screen by itself.
+# which stands for a moment only, holds the screen by itself the first time it comes.
 HOLD = """
 window.projHold = false;
 const held = [];
@@ -79,7 +81,7 @@ window.WebSocket = function (url) {
   socket.addEventListener("message", (event) => {
     held.push(() => {
       if (handler) handler.call(socket, event);
-      if (JSON.parse(event.data).stage === "final") window.projHold = true;
+      if (JSON.parse(event.data).stage === "final" && !window.projHeldFinal) window.projHold = window.projHeldFinal = true;
     });
     window.projRelease();
   });
@@ -112,7 +114,7 @@ def stage_of(state):
         return "judged"
     if re.match(r"^第 \d+ 問$", text) and len(question) > 4:
         return "question"
-    if ("参加を待っています" in text or "まもなく" in text) and members > 0:
+    if text.startswith("まもなくゲームスタートです") and members > 0:
         return "lobby"
     return None
 
@@ -127,7 +129,7 @@ def watch(driver, args):
     driver.execute_script(RECORDER)
     print("projector watching", flush=True)
 
-    members, of, judged, early = [0], set(), {}, []
+    members, of, judged, early, finals = [0], set(), {}, [], []
     shots = set()
 
     def take_seen():
@@ -137,22 +139,29 @@ def watch(driver, args):
             members[0] = max(members[0], state[4])
             if OF.match(state[3]):
                 of.add(int(OF.match(state[3]).group(1)))
+            if state[0].startswith("最高得点：") and state[:2] not in finals:
+                finals.append(state[:2])
             if JUDGED.match(state[1]) and state[1] not in judged:
                 judged[state[1]] = (JUDGED.match(state[1]).group(1), state[2])
 
     deadline = time.monotonic() + args.timeout
+    final_since = None
     while time.monotonic() < deadline:
         take_seen()
         current = driver.execute_script("window.projHold = true; return window.projNow();")
         shoot(driver, args, current, shots)
-        if current[0].startswith("最高得点："):
-            take_seen()
+        # The final result until the room moves on, for 10 s at most: the winners' points come in meanwhile.
+        if finals and not final_since:
+            final_since = time.monotonic()
+        if finals and (not current[0].startswith("最高得点：") or time.monotonic() - final_since > 10):
             members = members[0]
             print(f"projector members {members}", flush=True)
             print(f"projector most-awaited {max(of, default=0)}", flush=True)
             for text, (q, question) in judged.items():
                 print(f"projector judged {q} {text} | {question}", flush=True)
-            print(f"projector result {current[0]}", flush=True)
+            print(f"projector result {finals[0][0]}", flush=True)
+            total = re.search(r"クラスの合計：(\S+) 点", finals[-1][1])
+            print(f"projector class-total {total.group(1) if total else None}", flush=True)
             print(f"projector early-correct {len(early)}", flush=True)
             for state in early:
                 print(f"projector early {state}", flush=True)
