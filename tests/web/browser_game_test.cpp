@@ -259,6 +259,11 @@ protected:
                 EXPECT_EQ(r[5] == r[3], Token(member, q) == "c") << member.Name << " " << q;
                 EXPECT_EQ(r[5].empty(), Token(member, q) == "-") << member.Name << " " << q;
             }
+        // The class's points on the final result, once the winners have theirs.
+        double points = 0;
+        for (const Member& member : game.Members) points += std::stod(Points(member.Name));
+        const PlayerLine* total = projector.Find("projector class-total ");
+        EXPECT_NEAR(total ? std::strtod(total->Text.substr(22).c_str(), nullptr) : -1, points, 1e-9) << projector.Transcript();
     }
 
     std::string Points(const char* name)
