@@ -68,6 +68,7 @@ HOLD = """
 window.projHold = false;
 const held = [];
 // One view a task, so that the page's observers see each.
+window.projHeld = () => held.length;
 window.projRelease = () => {
   if (window.projHold || held.length === 0) return;
   held.shift()();
@@ -168,7 +169,9 @@ def watch(driver, args):
             return True
         driver.execute_script("window.projHold = false; window.projRelease();")
         time.sleep(0.02)
-    print(f"projector: no final result within {args.timeout} s", file=sys.stderr, flush=True)
+    look = driver.execute_script("return [window.projNow(), window.projHold, window.projHeld()];")
+    print(f"projector: no final result within {args.timeout} s; the screen shows {look[0]}, held {look[1]} with {look[2]}"
+          f" views waiting; judged {sorted(int(q) for q, _ in judged.values())}", file=sys.stderr, flush=True)
     return False
 
 
