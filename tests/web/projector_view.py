@@ -69,6 +69,7 @@ window.projHold = false;
 const held = [];
 // One view a task, so that the page's observers see each.
 window.projHeld = () => held.length;
+window.projFinalViews = 0;
 window.projRelease = () => {
   if (window.projHold || held.length === 0) return;
   held.shift()();
@@ -80,6 +81,7 @@ window.WebSocket = function (url) {
   let handler = null;
   Object.defineProperty(socket, "onmessage", {set: (f) => { handler = f; }, get: () => handler});
   socket.addEventListener("message", (event) => {
+    if (JSON.parse(event.data).stage === "final") window.projFinalViews += 1;
     held.push(() => {
       if (handler) handler.call(socket, event);
       if (JSON.parse(event.data).stage === "final" && !window.projHeldFinal) window.projHold = window.projHeldFinal = true;
@@ -169,9 +171,10 @@ def watch(driver, args):
             return True
         driver.execute_script("window.projHold = false; window.projRelease();")
         time.sleep(0.02)
-    look = driver.execute_script("return [window.projNow(), window.projHold, window.projHeld()];")
+    look = driver.execute_script("return [window.projNow(), window.projHold, window.projHeld(), window.projFinalViews];")
     print(f"projector: no final result within {args.timeout} s; the screen shows {look[0]}, held {look[1]} with {look[2]}"
-          f" views waiting; judged {sorted(int(q) for q, _ in judged.values())}", file=sys.stderr, flush=True)
+          f" views waiting; {look[3]} final views came; judged {sorted(int(q) for q, _ in judged.values())}",
+          file=sys.stderr, flush=True)
     return False
 
 
