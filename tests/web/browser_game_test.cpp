@@ -2,7 +2,10 @@
 // sign in on quizgame-web's page and play in one room with a desktop copy (tests/tools/quiz_player)
 // on the loopback test server. Every player must have seen the same judgements and result, and
 // PLAYER must hold the points the winners earned. One game also saves the page at four screen
-// sizes into tests/web-shots of the build folder, for a look at it.
+// sizes into tests/web-shots of the build folder, for a look at it. In another the classroom's
+// screen (tests/web/projector_view.py) watches as the teacher: it must show the players' judgements
+// and result, no correct answer before a judgement and no member of its own, and the teacher's CSV
+// export must hold the record tables' answers; the players' sessions must not reach the teacher's side.
 #include "app/sjis_text.h"
 #include "db/quiz_database.h"
 
@@ -14,6 +17,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -59,19 +63,20 @@ struct GameCase {
     const char* Title;
     double TimeScale;
     bool Shots;
+    bool Projector;
     std::vector<Member> Members;
     const char* TopScore;  // the final line
 };
 
 // At most one member answers each question rightly, so every judgement is known beforehand.
 const GameCase Games[] = {
-    {"TwoBrowsersAndADesktopCopy", 0.2, false,
+    {"TwoBrowsersAndADesktopCopy", 0.2, false, true,
      {{"はなこ", Seat::Mouse, "c,c,c,c,w,w,w,w,w,w", "1366x768", "1.5", "2.5"},
       {"じろう", Seat::Keys, "w,w,w,w,c,c,w,w,w,w", "390x844", "0.25", "0.25"},
       {"たろう", Seat::Desktop, "w,w,w,w,w,w,c,w,w,w", "", "0", "0"}},
      "最高得点：4"},
     // Two tied winners share the point; the desktop copy leaves question 1 open for its whole time.
-    {"FourScreenSizesAndADesktopCopy", 0.5, true,
+    {"FourScreenSizesAndADesktopCopy", 0.5, true, false,
      {{"はなこ", Seat::Mouse, "c,c,c,w,w,w,w,w,w,w", "1366x768", "1.5", "2"},
       {"じろう", Seat::Keys, "w,w,w,c,c,c,w,w,w,w", "820x1180", "0.25", "0.75"},
       {"さくら", Seat::Mouse, "w,w,w,w,w,w,c,w,w,w", "1180x820", "0", "0"},
@@ -83,7 +88,9 @@ const GameCase Games[] = {
 void PrintTo(const GameCase& game, std::ostream* out) { *out << game.Title; }
 
 const char* const Password = "pass1234";
+const char* const TeacherPassword = "teacher-pass-1";
 const char* const ShotStages[] = {"lobby", "question", "judged", "result"};
+const char* const ProjectorSizes[] = {"1280x720", "1920x1080"};
 
 std::string Token(const Member& member, int q) { return std::string(1, member.Tokens[2 * (q - 1)]); }
 
@@ -138,9 +145,13 @@ protected:
     // quizgame-web on a free loopback port; its address.
     std::string StartGateway(double timeScale)
     {
+        const std::string passwordFile = Logs.File("teacher.pass");
+        EXPECT_EQ(std::system(("echo " + std::string(TeacherPassword) + " | " + QUIZGAME_WEB_PROGRAM + " --hash-password > " +
+                               passwordFile).c_str()), 0);
         PlayerProcess& gateway = Start(QUIZGAME_WEB_PROGRAM,
                                        {"--listen", "127.0.0.1", "--port", "0", "--server", Folder->ServerName(), "--data",
-                                        Folder->DataFolder(), "--workers", "2", "--time-scale", std::to_string(timeScale)},
+                                        Folder->DataFolder(), "--workers", "2", "--time-scale", std::to_string(timeScale),
+                                        "--teacher-password-file", passwordFile},
                                        "gateway.txt");
         const std::string serving = "quizgame-web: serving ";
         EXPECT_TRUE(WaitUntil({&gateway}, [&] { return gateway.Find(serving) || !gateway.Running(); }, 20s))
@@ -172,7 +183,87 @@ protected:
                                                                (member.Plays == Seat::Keys ? ":keys:" : ":") + member.Size});
         }
         if (game.Shots) arguments.insert(arguments.end(), {"--shots", SHOTS_FOLDER});
+        if (game.Projector) arguments.push_back("--probe-teacher");
         return Start("/usr/bin/python3", arguments, "browsers.txt");
+    }
+
+    // The classroom's screen, signed in and watching before any player comes.
+    PlayerProcess& StartProjector(const std::string& url)
+    {
+        for (const char* size : ProjectorSizes)
+            for (const char* stage : ShotStages)
+                std::filesystem::remove(std::string(SHOTS_FOLDER) + "/projector-" + size + "-" + stage + ".png");
+        PlayerProcess& projector = Start("/usr/bin/python3", {PROJECTOR_VIEW_SCRIPT, "--url", url, "--password", TeacherPassword,
+                                                              "--shots", SHOTS_FOLDER, "--timeout", "150"},
+                                         "projector.txt");
+        EXPECT_TRUE(WaitUntil({&projector}, [&] { return projector.Find("projector watching") || !projector.Running(); }, 60s))
+            << Logs.Read("projector.txt");
+        return projector;
+    }
+
+    // What the players' sessions got of the teacher's side, what the screen showed beside the
+    // players, and the teacher's CSV export of the game against the record tables and the play.
+    void CheckTeacherSide(const GameCase& game, const PlayerProcess& projector, const PlayerProcess& browsers)
+    {
+        const std::string count = std::to_string(game.Members.size());
+        for (const Member& member : game.Members) {
+            if (member.Plays == Seat::Desktop) continue;
+            for (const char* line : {" teacher-api 403", " projector-ws messages=0 closed=1008",
+                                     " projector-page signin=True room=False"})
+                EXPECT_TRUE(browsers.Find(member.Name + std::string(line))) << member.Name << line << browsers.Transcript();
+        }
+        std::string id;
+        Db.SelectMax("QUIZLOGGAME", "ID", "", id);
+        EXPECT_EQ(Db.CountRows("QUIZLOGMEMBER", "GAME=" + id), static_cast<int>(game.Members.size()));
+        const std::vector<std::string> lines = {"projector early-correct 0", "projector result " + std::string(game.TopScore),
+                                                "projector members " + count, "projector most-awaited " + count,
+                                                "projector csv-game " + id + " 200", "projector csv-crlf yes"};
+        for (const std::string& line : lines)
+            EXPECT_TRUE(projector.Find(line)) << line << "\n" << projector.Transcript();
+
+        const auto cells = [](std::string row) {
+            std::vector<std::string> out;
+            for (size_t tab; (tab = row.find('\t')) != std::string::npos; row.erase(0, tab + 1)) out.push_back(row.substr(0, tab));
+            out.push_back(row);
+            return out;
+        };
+        std::vector<std::vector<std::string>> rows;  // CP932 cells, but for the start time
+        for (const PlayerLine& line : projector.All("projector csv ")) {
+            rows.push_back(cells(Sjis(line.Text.substr(14))));
+            if (rows.back().size() == 10) rows.back().erase(rows.back().begin() + 1);
+        }
+        ASSERT_FALSE(rows.empty()) << projector.Transcript();
+        EXPECT_EQ(rows.front(), cells(Sjis("ゲーム\t問\t問題\t正解\t名前\t答え\t正誤\t順位\t勝者")));
+        rows.erase(rows.begin());
+        std::vector<std::vector<std::string>> recorded;
+        const auto sign = [](bool yes, const char* mark) { return yes ? Sjis(mark) : std::string(); };
+        for (const TextList& r : Db.ReadPage({"SELECT A.Q, A.PNAME, A.BUTTON, A.RIGHTANSWER, A.PLACE, A.WON, Q.QTEXT, Q.CORRECT,",
+                                              "  Q.CHOICE1, Q.CHOICE2, Q.CHOICE3, Q.CHOICE4 FROM QUIZLOGANSWER A JOIN QUIZLOGQUESTION Q",
+                                              "  ON Q.GAME = A.GAME AND Q.Q = A.Q WHERE A.GAME = " + id}, 0, 1000)) {
+            const auto choice = [&r](const std::string& n) { return n >= "1" && n <= "4" ? r[7 + std::stoi(n)] : std::string(); };
+            recorded.push_back({id, r[0], r[6], choice(r[7]), r[1], choice(r[2]),
+                                r[2] == "0" ? "" : sign(r[3] == "1", "○") + sign(r[3] != "1", "×"), r[4], sign(r[5] == "1", "○")});
+        }
+        std::sort(rows.begin(), rows.end());
+        std::sort(recorded.begin(), recorded.end());
+        EXPECT_EQ(rows, recorded) << projector.Transcript();
+        // Once each member's answer of each question, as the member played it.
+        for (const Member& member : game.Members)
+            for (int q = 1; q <= 10; ++q) {
+                const auto row = [&](const std::vector<std::string>& r) {
+                    return r.size() == 9 && r[1] == std::to_string(q) && r[4] == Sjis(member.Name);
+                };
+                ASSERT_EQ(std::count_if(rows.begin(), rows.end(), row), 1) << member.Name << " " << q;
+                const std::vector<std::string>& r = *std::find_if(rows.begin(), rows.end(), row);
+                EXPECT_EQ(r[6], sign(Token(member, q) == "c", "○") + sign(Token(member, q) == "w", "×")) << member.Name << " " << q;
+                EXPECT_EQ(r[5] == r[3], Token(member, q) == "c") << member.Name << " " << q;
+                EXPECT_EQ(r[5].empty(), Token(member, q) == "-") << member.Name << " " << q;
+            }
+        // The class's points on the final result, once the winners have theirs.
+        double points = 0;
+        for (const Member& member : game.Members) points += std::stod(Points(member.Name));
+        const PlayerLine* total = projector.Find("projector class-total ");
+        EXPECT_NEAR(total ? std::strtod(total->Text.substr(22).c_str(), nullptr) : -1, points, 1e-9) << projector.Transcript();
     }
 
     std::string Points(const char* name)
@@ -201,6 +292,7 @@ TEST_P(BrowserGame, EveryPlayerSeesTheSameWinnersAndTheWinnersGainTheirPoints)
 
     const std::string url = StartGateway(game.TimeScale);
     ASSERT_FALSE(url.empty()) << Logs.Read("gateway.txt");
+    PlayerProcess* projector = game.Projector ? &StartProjector(url) : nullptr;
     PlayerProcess* desktop = nullptr;
     for (size_t i = 0; i < game.Members.size(); ++i)
         if (game.Members[i].Plays == Seat::Desktop)
@@ -209,14 +301,20 @@ TEST_P(BrowserGame, EveryPlayerSeesTheSameWinnersAndTheWinnersGainTheirPoints)
     PlayerProcess& browsers = StartBrowsers(url, game);
     PlayerProcess& gateway = *Processes.front();
 
-    const bool ended = WaitUntil({&gateway, desktop, &browsers}, [&] { return !browsers.Running(); }, 180s);
+    std::vector<PlayerProcess*> all = {&gateway, desktop, &browsers};
+    if (projector) all.push_back(projector);
+    const bool ended = WaitUntil(all, [&] { return !browsers.Running() && (!projector || !projector->Running()); }, 180s);
     // The desktop copy ends once it has shown the result, which the browsers have seen as well.
     WaitUntil({&gateway, desktop}, [&] { return !desktop->Running(); }, 20s);
     const std::string transcripts = "browsers:\n" + browsers.Transcript() + Logs.Read("browsers.txt") + "desktop:\n" +
-                                    desktop->Transcript() + "gateway:\n" + Logs.Read("gateway.txt");
+                                    desktop->Transcript() + "gateway:\n" + Logs.Read("gateway.txt") +
+                                    (projector ? "projector:\n" + projector->Transcript() + Logs.Read("projector.txt") : "");
     ASSERT_TRUE(ended) << transcripts;
     EXPECT_EQ(browsers.ExitCode(), 0) << transcripts;
     EXPECT_EQ(desktop->ExitCode(), 0) << transcripts;
+    if (projector) {
+        EXPECT_EQ(projector->ExitCode(), 0) << transcripts;
+    }
     ::kill(gateway.Pid(), SIGTERM);
     WaitUntil({&gateway}, [&] { return !gateway.Running(); }, 20s);
     EXPECT_EQ(gateway.ExitCode(), 0) << Logs.Read("gateway.txt");
@@ -224,9 +322,10 @@ TEST_P(BrowserGame, EveryPlayerSeesTheSameWinnersAndTheWinnersGainTheirPoints)
     // What each member saw of every judgement and of the result, against the scripted answers.
     std::set<std::string> winners;
     for (int q = 1; q <= 10; ++q) {
-        std::string expected = "第 " + std::to_string(q) + " 問の正解者：無し";
+        std::string winner = "無し";
         for (const Member& member : game.Members)
-            if (Token(member, q) == "c") expected = "第 " + std::to_string(q) + " 問の正解者：" + member.Name;
+            if (Token(member, q) == "c") winner = member.Name;
+        const std::string expected = "第 " + std::to_string(q) + " 問の正解者：" + winner;
         for (const Member& member : game.Members) {
             const std::string seen = member.Plays == Seat::Desktop
                                          ? "judged " + std::to_string(q) + " label=" + expected
@@ -234,6 +333,15 @@ TEST_P(BrowserGame, EveryPlayerSeesTheSameWinnersAndTheWinnersGainTheirPoints)
             const PlayerProcess& process = member.Plays == Seat::Desktop ? *desktop : browsers;
             EXPECT_TRUE(process.Find(seen)) << member.Name << " question " << q << ": " << expected << "\n" << transcripts;
         }
+        // The screen's line names the question's own right answer, with the winner the players saw.
+        const PlayerLine* shown = projector ? projector->Find("projector judged " + std::to_string(q) + " ") : nullptr;
+        if (!projector) continue;
+        ASSERT_TRUE(shown) << q << "\n" << transcripts;
+        const auto asked = std::find_if(std::begin(Questions), std::end(Questions), [&](const Question& question) {
+            return shown->Text.ends_with(std::string(" | ") + question.Text + "◆");
+        });
+        ASSERT_NE(asked, std::end(Questions)) << shown->Text;
+        EXPECT_NE(shown->Text.find(std::string(" ") + asked->Right + "　正解者：" + winner + " | "), std::string::npos) << shown->Text;
     }
     for (const Member& member : game.Members)
         if (std::string(member.PointsAfter) != member.PointsBefore) winners.insert(std::string(member.Name) + ",");
@@ -253,17 +361,21 @@ TEST_P(BrowserGame, EveryPlayerSeesTheSameWinnersAndTheWinnersGainTheirPoints)
         EXPECT_EQ(listed, "") << member.Name << ": " << result->Text;
     }
     for (const Member& member : game.Members) EXPECT_EQ(Points(member.Name), member.PointsAfter) << member.Name;
+    if (projector) CheckTeacherSide(game, *projector, browsers);
 
-    if (game.Shots)
-        for (const char* stage : ShotStages)
-            for (const Member& member : game.Members) {
-                if (member.Plays == Seat::Desktop) continue;
-                const std::string file = std::string(SHOTS_FOLDER) + "/" + member.Size + "-" + stage + ".png";
-                std::ifstream png(file, std::ios::binary);
-                char magic[8] = {};
-                png.read(magic, 8);
-                EXPECT_EQ(std::string(magic + 1, 3), "PNG") << file;
-            }
+    std::vector<std::string> shots;
+    for (const char* stage : ShotStages) {
+        for (const Member& member : game.Members)
+            if (game.Shots && member.Plays != Seat::Desktop) shots.push_back(std::string(member.Size) + "-" + stage);
+        for (const char* size : ProjectorSizes)
+            if (projector) shots.push_back(std::string("projector-") + size + "-" + stage);
+    }
+    for (const std::string& shot : shots) {
+        std::ifstream png(std::string(SHOTS_FOLDER) + "/" + shot + ".png", std::ios::binary);
+        char magic[8] = {};
+        png.read(magic, 8);
+        EXPECT_EQ(std::string(magic + 1, 3), "PNG") << shot;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Games, BrowserGame, ::testing::ValuesIn(Games),

@@ -4,7 +4,7 @@ play one game through it, as a student would, with the mouse or the keys 1 to 4.
 
   browser_players.py --url http://127.0.0.1:PORT/ --correct TEXT [--correct TEXT ...]
                      --player NAME:PASSWORD:TOKENS[:keys][:WIDTHxHEIGHT] [--player ...]
-                     [--wait-members N] [--shots FOLDER] [--timeout SECONDS]
+                     [--wait-members N] [--shots FOLDER] [--timeout SECONDS] [--probe-teacher]
 
 TOKENS holds one token per question, comma separated: c (the button showing one of the
 --correct texts), w (another one) or - (none). A player presses 準備ＯＫ once the lobby lists
@@ -13,6 +13,12 @@ TOKENS holds one token per question, comma separated: c (the button showing one 
   NAME answered Q button=K
   NAME judged Q TEXT          the judgement line of question Q
   NAME result TEXT winners=W  the final line and the winners the page lists
+
+With --probe-teacher each player then tries the teacher's side with its own session:
+
+  NAME teacher-api STATUS                  the status of /api/teacher/players
+  NAME projector-ws messages=N closed=CODE what a socket to /projector/ws got before it closed
+  NAME projector-page signin=B room=B      which part of /projector the page shows
 
 With --shots each player saves its page as FOLDER/WIDTHxHEIGHT-STAGE.png for the stages lobby,
 question (question 1 with its answer chosen), judged (question 1 judged) and result. Exits 1
@@ -55,6 +61,18 @@ return {
   ready: !ready.hidden && !ready.disabled,
   choices: buttons.map((b) => [b.querySelector(".text").textContent, !b.disabled, b.classList.contains("chosen")]),
 };
+"""
+
+# A player's session asks for the teacher's list and the projector's socket.
+PROBE = """
+const done = arguments[arguments.length - 1];
+(async () => {
+  const api = (await fetch("/api/teacher/players")).status;
+  const socket = new WebSocket(`ws://${location.host}/projector/ws`);
+  let messages = 0;
+  socket.onmessage = () => { messages += 1; };
+  socket.onclose = (event) => done([api, messages, event.code]);
+})().catch((error) => done([String(error), 0, 0]));
 """
 
 QUESTION = re.compile(r"^第 (\d+) 問")
@@ -159,6 +177,8 @@ class Player:
                 if progress.startswith(RESULT):
                     say(f"{self.name} result {progress} winners={question}")
                     self.shot(driver, "result")
+                    if self.args.probe_teacher:
+                        self.probe_teacher(driver)
                     self.finished = True
                     return
             if look["ready"] and look["members"] >= self.args.wait_members:
@@ -187,6 +207,16 @@ class Player:
             time.sleep(0.02)
         raise TimeoutError(f"no final result within {self.args.timeout} s; the page shows {look['progress']!r}")
 
+    def probe_teacher(self, driver):
+        driver.set_script_timeout(20)
+        api, messages, code = driver.execute_async_script(PROBE)
+        say(f"{self.name} teacher-api {api}")
+        say(f"{self.name} projector-ws messages={messages} closed={code}")
+        driver.get(self.args.url + "projector")
+        shown = lambda part: driver.find_element(By.ID, part).is_displayed()  # noqa: E731
+        self.wait(driver, lambda: shown("signin") or shown("room"), "the projector page")
+        say(f"{self.name} projector-page signin={shown('signin')} room={shown('room')}")
+
     def wait(self, driver, condition, what, seconds=20):
         end = time.monotonic() + seconds
         while time.monotonic() < end:
@@ -207,6 +237,7 @@ def main():
     parser.add_argument("--wait-members", type=int, default=1)
     parser.add_argument("--shots")
     parser.add_argument("--timeout", type=float, default=120)
+    parser.add_argument("--probe-teacher", action="store_true")
     args = parser.parse_args()
     if not re.match(r"^http://127\.0\.0\.1:\d+/", args.url):
         raise SystemExit("--url: the gateway on 127.0.0.1 only")
