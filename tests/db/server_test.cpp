@@ -452,7 +452,8 @@ TEST_F(LostConnection, TheProgramEndsCleanlyAfterABreakInTheMiddleOfARead)
                     Relay->Cut();
                 });
                 RunUntilConnectionLost([&] {
-                    Db.ReadPage({"SELECT * FROM BIG ORDER BY T, N;"}, 0, 100);
+                    // A read long enough (a million rows to sort) for both cuts to strike in it.
+                    Db.ReadPage({"SELECT A.N FROM BIG A, BIG B WHERE A.N < 1000 AND B.N < 1000 ORDER BY A.T, B.N, A.N;"}, 0, 100);
                     Db.CountRows("BIG", "N=1");
                 });
                 cutter.join();
