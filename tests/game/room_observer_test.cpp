@@ -42,8 +42,8 @@ protected:
         for (int n = 1; n <= 10; ++n)
             ASSERT_TRUE(Db.InsertText("QUIZQA", "N,SN,Q1,ANS,AN1,AN2,AN3,ANN",
                                       std::to_string(n) + ",0,'question " + std::to_string(n) + "','right','a','b','c',1"));
-        Watcher.OnQuestion = [this](const QuestionOutcome& q) { Questions.push_back(q); };
-        Watcher.OnGame = [this](const GameOutcome& g) { Games.push_back(g); };
+        Watcher->OnQuestion = [this](const QuestionOutcome& q) { Questions.push_back(q); };
+        Watcher->OnGame = [this](const GameOutcome& g) { Games.push_back(g); };
     }
     void TearDown() override
     {
@@ -69,7 +69,7 @@ protected:
             do end = seat.Loop->Tick();
             while (end.GoOn && end.NextAtOnce);
         }
-        Watcher.Poll();
+        Watcher->Poll();
     }
     // A game is told once all have judged its last question; the programs give out the points
     // and are back in the lobby a little later.
@@ -97,7 +97,7 @@ protected:
         }
     }
 
-    RoomObserver Watcher{Db};
+    std::unique_ptr<RoomObserver> Watcher = std::make_unique<RoomObserver>(Db);
     std::deque<Seat> Seats;  // each loop keeps a reference to its seat's screen
     std::vector<QuestionOutcome> Questions;
     std::vector<GameOutcome> Games;
@@ -150,29 +150,39 @@ TEST_F(RoomWatch, AGameFoundHalfWayIsShownButNotTold)
             do end = seat.Loop->Tick();
             while (end.GoOn && end.NextAtOnce);
         }
-    Watcher.Poll();
-    EXPECT_EQ(Watcher.QuestionNo(), 3);
+    Watcher->Poll();
+    EXPECT_EQ(Watcher->QuestionNo(), 3);
     PlayGame([](size_t, const GameLoop&) { return 0; });
     EXPECT_TRUE(Games.empty());
     EXPECT_TRUE(Questions.empty());
 }
 
-// Twenty games kept in the record: every answer each program gave is there once, with its
-// question, and the games' points; a reset keeps the points it clears.
+// Twenty games kept in the record, the watcher started again after the tenth: every answer each
+// program gave is there once, with its question, and the games' points; a reset keeps the
+// points it clears.
 TEST_F(RoomWatch, TheRecordKeepsEveryAnswerOfTwentyGames)
 {
-    GameRecord record(Db);
-    ASSERT_TRUE(record.Prepare()) << Db.LastFailure();
-    Watcher.OnGameStarted = [&](int32_t) { record.GameStarted(); };
-    Watcher.OnQuestion = [&](const QuestionOutcome& q) { record.QuestionJudged(q); };
-    Watcher.OnGame = [&](const GameOutcome& g) {
-        record.GameEnded(g);
-        Games.push_back(g);
+    auto record = std::make_unique<GameRecord>(Db);
+    ASSERT_TRUE(record->Prepare()) << Db.LastFailure();
+    const auto follow = [&] {
+        record->Follow(*Watcher);
+        Watcher->OnGame = [&](const GameOutcome& g) {
+            record->GameEnded(g);
+            Games.push_back(g);
+        };
     };
+    follow();
     for (int32_t player = 1; player <= 3; ++player) Join(player);
     std::mt19937 random(20261209);
     std::map<std::tuple<int, int, int32_t>, int> given;  // game, question, player -> button
     for (int game = 1; game <= 20; ++game) {
+        if (game == 11) {
+            // The gateway starts again between two games: a new watcher and record go on.
+            BackInLobby();
+            Watcher = std::make_unique<RoomObserver>(Db);
+            record = std::make_unique<GameRecord>(Db);
+            follow();
+        }
         PlayGame([&](size_t seat, const GameLoop& loop) {
             // Each program answers now and then, at any tick while the question is open, or not at all.
             const TGameState state = loop.Progress().GameState;
@@ -199,7 +209,7 @@ TEST_F(RoomWatch, TheRecordKeepsEveryAnswerOfTwentyGames)
         EXPECT_NEAR(TextToFloat(shares), TextToFloat(points), 1e-9) << player;
     }
 
-    ASSERT_TRUE(record.ResetPoints());
+    ASSERT_TRUE(record->ResetPoints());
     EXPECT_EQ(Db.CountRows("PLAYER", "POINTS=0"), 3);
     EXPECT_EQ(Db.CountRows("QUIZLOGRESET", ""), 3);
 }
