@@ -1,5 +1,9 @@
 #include "bench_support.h"
 
+#include "app/sjis_text.h"
+
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 
 std::string CpuModel()
@@ -12,4 +16,25 @@ std::string CpuModel()
             return colon == std::string::npos ? line : line.substr(colon + 2);
         }
     return "unknown";
+}
+
+std::vector<std::string> QuestionTexts()
+{
+    return {Sjis("日本で一番高い山は？"),
+            "Which planet is known as the red planet?",
+            Sjis("水の化学式はどれ？"),
+            "How many legs has a spider?",
+            Sjis("「吾輩は猫である」の作者は誰でしょう"),
+            "2 + 2 * 2 = ?",
+            Sjis("光の三原色に含まれない色はどれ？"),
+            "Which is the largest ocean on Earth?",
+            Sjis("一年で一番昼が長い日は？"),
+            "Capital of Australia?"};
+}
+
+double Percentile(const std::vector<double>& sorted, double fraction)
+{
+    if (sorted.empty()) return 0;
+    const auto rank = static_cast<size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
+    return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }

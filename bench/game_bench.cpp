@@ -20,6 +20,7 @@
 // that delay is drawn per player from 100 to 900 ms (seeded, so runs are comparable).
 #include "app/sjis_text.h"
 #include "app/unitv.h"
+#include "bench_support.h"
 #include "db/quiz_database.h"
 
 #include "support/player_processes.h"
@@ -49,26 +50,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr int TickMs = 500;
-constexpr int JudgePauseMs = 1000;
-constexpr int FinalPauseMs = 2000;
-constexpr unsigned Seed = 20240601;
-
-// The questions, of different lengths; the reveal shows two bytes per tick.
-std::vector<std::string> QuestionTexts()
-{
-    return {Sjis("日本で一番高い山は？"),
-            "Which planet is known as the red planet?",
-            Sjis("水の化学式はどれ？"),
-            "How many legs has a spider?",
-            Sjis("「吾輩は猫である」の作者は誰でしょう"),
-            "2 + 2 * 2 = ?",
-            Sjis("光の三原色に含まれない色はどれ？"),
-            "Which is the largest ocean on Earth?",
-            Sjis("一年で一番昼が長い日は？"),
-            "Capital of Australia?"};
-}
 
 // The players and a bank of questions: the ten texts in turn, each ending in its number.
 bool Fill(QuizDatabase& db, int players, int bank)
@@ -119,10 +100,6 @@ Minimum QuestionsMinimum(const std::vector<std::string>& texts, int slowestDelay
     return m;
 }
 
-// From one game's result to the next game's first question: the final pause, the join, the
-// lobby's counting and reading ticks, the countdown of 11 and the first load.
-constexpr int64_t BetweenGamesMinimumMs = FinalPauseMs + (2 + 11 + 1) * TickMs;
-
 std::string Value(const std::string& line, const std::string& key)
 {
     const size_t at = line.find(" " + key + "=");
@@ -130,14 +107,6 @@ std::string Value(const std::string& line, const std::string& key)
     const size_t start = at + key.size() + 2;
     const size_t end = line.find(' ', start);
     return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
-// Nearest-rank percentile of sorted values.
-double Percentile(const std::vector<double>& sorted, double fraction)
-{
-    if (sorted.empty()) return 0;
-    const auto rank = static_cast<size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
-    return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
 
 enum class Fault { None, Kill, Stall, Drop };

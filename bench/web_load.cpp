@@ -62,26 +62,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int TickMs = 500;
-constexpr int JudgePauseMs = 1000;
-constexpr int FinalPauseMs = 2000;
-constexpr unsigned Seed = 20240601;
 constexpr char Password[] = "pass1234";
 const QByteArray TeacherPassword = "bench-teacher";
-
-std::vector<std::string> QuestionTexts()
-{
-    return {Sjis("日本で一番高い山は？"),
-            "Which planet is known as the red planet?",
-            Sjis("水の化学式はどれ？"),
-            "How many legs has a spider?",
-            Sjis("「吾輩は猫である」の作者は誰でしょう"),
-            "2 + 2 * 2 = ?",
-            Sjis("光の三原色に含まれない色はどれ？"),
-            "Which is the largest ocean on Earth?",
-            Sjis("一年で一番昼が長い日は？"),
-            "Capital of Australia?"};
-}
 
 // The text of bank row n (from 1): the ten texts in turn, each ending in its number.
 std::string BankText(int n)
@@ -115,15 +97,6 @@ int QuestionTicks(size_t bytes, int slowestDelayMs)
     int r = 1;
     while (r * TickMs <= slowestDelayMs) r += 2;
     return 5 + std::min(r, WholeTicks(bytes));
-}
-
-constexpr int64_t BetweenGamesMinimumMs = FinalPauseMs + (2 + 11 + 1) * TickMs;
-
-double Percentile(const std::vector<double>& sorted, double fraction)
-{
-    if (sorted.empty()) return 0;
-    const auto rank = static_cast<size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
-    return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
 
 double Ms(SteadyTime from, SteadyTime to) { return std::chrono::duration<double, std::milli>(to - from).count(); }

@@ -20,6 +20,8 @@ constexpr int LooksPerTick = 2;
 constexpr int WaitingNamedAfterTicks = 4;
 constexpr int CountdownTicks = 10;
 constexpr auto ReconnectEvery = std::chrono::seconds(3);
+// How long after a game's result the players' points may still change.
+constexpr auto PointsSettle = std::chrono::seconds(15);
 
 // The first bytes of a CP932 text, never ending inside a double-byte character.
 std::string Prefix(const std::string& text, size_t bytes)
@@ -212,9 +214,16 @@ QByteArray RoomWatch::MakeView()
 
 QJsonObject RoomWatch::Result()
 {
-    std::map<int32_t, std::string> totals;
-    for (const TextList& row : Db->ReadPage({"SELECT N, POINTS FROM PLAYER"}, 0, 100000))
-        if (row.size() == 2) totals[TextToInt(row[0])] = row[1];
+    // The programs give the points out as they finish the game: read while its result stands
+    // and a while after, then kept, so that a room idle between games is not read for them.
+    const auto now = Clock::now();
+    if (Observer->Stage() == RoomStage::Final) ResultSeen = now;
+    if (now - ResultSeen < PointsSettle) {
+        Totals.clear();
+        for (const TextList& row : Db->ReadPage({"SELECT N, POINTS FROM PLAYER"}, 0, 100000))
+            if (row.size() == 2) Totals[TextToInt(row[0])] = row[1];
+    }
+    const std::map<int32_t, std::string>& totals = Totals;
     double sum = 0;
     for (const auto& [player, points] : totals) sum += std::strtod(points.c_str(), nullptr);
     int32_t top = 0;

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -55,6 +56,9 @@ private:
     QByteArray LastView;
     // The members of the last game as it ended, while its result is shown.
     std::vector<WatchedMember> LastMembers;
+    // The players' points as last read for it, and when the result last stood.
+    std::map<int32_t, std::string> Totals;
+    std::chrono::steady_clock::time_point ResultSeen;
     std::chrono::steady_clock::time_point LastReconnect;
     // When every member of the lobby was first seen ready: the start countdown runs from there.
     std::optional<std::chrono::steady_clock::time_point> AllReadySince;

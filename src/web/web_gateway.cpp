@@ -168,6 +168,17 @@ void WebGateway::Stop()
     Accounts.DisconnectDatabase();
 }
 
+bool WebGateway::ConnectAccounts()
+{
+    if (!Accounts.Connected()) {
+        Accounts.CreateGameDatabase();
+        Accounts.ConnectDatabase();
+        ReclaimCloseSignals();
+    }
+    if (Accounts.Connected() && !RecordPrepared) PrepareRecord();
+    return Accounts.Connected();
+}
+
 void WebGateway::PrepareRecord()
 {
     RunUntilConnectionLost([this] { RecordPrepared = Accounts.Connected() && GameRecord(Accounts).Prepare(); });
@@ -283,11 +294,7 @@ QHttpServerResponse WebGateway::Teacher(const QHttpServerRequest& request, const
         return Json({{"ok", false}, {"message", QString::fromUtf8("先生としてサインインして下さい")}}, Status::Forbidden);
     std::optional<QHttpServerResponse> answer;
     const auto lost = RunUntilConnectionLost([&] {
-        if (!Accounts.Connected()) {
-            Accounts.ConnectDatabase();
-            ReclaimCloseSignals();
-        }
-        if (Accounts.Connected()) answer.emplace(AnswerTeacher(Accounts, name, post, QUrlQuery(request.url()), request.body()));
+        if (ConnectAccounts()) answer.emplace(AnswerTeacher(Accounts, name, post, QUrlQuery(request.url()), request.body()));
     });
     if (lost || !answer) return Refusal(Sjis("データベースに接続できません。しばらくしてから再度行って下さい"));
     return std::move(*answer);
@@ -337,13 +344,7 @@ QHttpServerResponse WebGateway::SignIn(const QHttpServerRequest& request)
 
     SignInResult result;
     const auto lost = RunUntilConnectionLost([&] {
-        if (!Accounts.Connected()) {
-            Accounts.CreateGameDatabase();
-            Accounts.ConnectDatabase();
-            ReclaimCloseSignals();
-        }
-        if (Accounts.Connected() && !RecordPrepared) PrepareRecord();
-        if (Accounts.Connected()) result = SignInOrRegister(Accounts, credentials.Name, credentials.Password);
+        if (ConnectAccounts()) result = SignInOrRegister(Accounts, credentials.Name, credentials.Password);
     });
     if (lost || !Accounts.Connected()) return Refusal(Sjis("データベースに接続できません。しばらくしてから再度行って下さい"));
     if (result.Outcome == SignInOutcome::WrongPassword) Limits.Failed(credentials.Name, now);

@@ -65,6 +65,9 @@ private:
     // Whether the request's cookie names a teacher's session that has not expired.
     bool IsTeacher(const QByteArray& cookieHeader);
     void OnProjectorView(const QByteArray& json);
+    // The sign-in connection, made again when it was lost (inside RunUntilConnectionLost);
+    // whether it is there.
+    bool ConnectAccounts();
     // Creates the game record's tables that are missing, on the sign-in connection.
     void PrepareRecord();
     void OpenProjector(QWebSocket* socket);

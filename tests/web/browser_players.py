@@ -111,10 +111,10 @@ def open_browser(width, height, profile):
 
 
 class Player:
-    def __init__(self, spec, args):
-        parts = spec.split(":")
+    def __init__(self, given, args):
+        parts = given.split(":")
         if len(parts) < 3:
-            raise SystemExit(f"--player {spec}: NAME:PASSWORD:TOKENS[:keys][:WIDTHxHEIGHT]")
+            raise SystemExit(f"--player {given}: NAME:PASSWORD:TOKENS[:keys][:WIDTHxHEIGHT]")
         self.name, self.password, tokens = parts[0], parts[1], parts[2]
         self.tokens = tokens.split(",")
         self.keys = "keys" in parts[3:]
@@ -155,11 +155,11 @@ class Player:
 
     def play(self, driver):
         driver.get(self.args.url)
-        self.wait(driver, lambda: driver.find_element(By.ID, "name").is_displayed(), "the sign-in form")
+        wait(lambda: driver.find_element(By.ID, "name").is_displayed(), "the sign-in form")
         driver.find_element(By.ID, "name").send_keys(self.name)
         driver.find_element(By.ID, "password").send_keys(self.password)
         driver.find_element(By.ID, "signin-button").click()
-        self.wait(driver, lambda: driver.find_element(By.ID, "game").is_displayed(), "the game after signing in")
+        wait(lambda: driver.find_element(By.ID, "game").is_displayed(), "the game after signing in")
         driver.execute_script(RECORDER)
 
         answered = set()
@@ -198,7 +198,7 @@ class Player:
                     answered.add(q)
                     say(f"{self.name} answered {q} button={k}")
                     if q == 1 and self.args.shots:
-                        self.wait(driver, lambda: "chosen" in driver.find_element(
+                        wait(lambda: "chosen" in driver.find_element(
                             By.CSS_SELECTOR, f'#choices button[data-button="{k}"]').get_attribute("class"),
                             "the chosen answer")
                         self.shot(driver, "question")
@@ -214,19 +214,21 @@ class Player:
         say(f"{self.name} projector-ws messages={messages} closed={code}")
         driver.get(self.args.url + "projector")
         shown = lambda part: driver.find_element(By.ID, part).is_displayed()  # noqa: E731
-        self.wait(driver, lambda: shown("signin") or shown("room"), "the projector page")
+        wait(lambda: shown("signin") or shown("room"), "the projector page")
         say(f"{self.name} projector-page signin={shown('signin')} room={shown('room')}")
 
-    def wait(self, driver, condition, what, seconds=20):
-        end = time.monotonic() + seconds
-        while time.monotonic() < end:
-            try:
-                if condition():
-                    return
-            except Exception:
-                pass
-            time.sleep(0.05)
-        raise TimeoutError(f"{what} did not come")
+
+def wait(condition, what, seconds=20):
+    """Waits until condition() holds (a page's element may be missing meanwhile)."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        try:
+            if condition():
+                return
+        except Exception:
+            pass
+        time.sleep(0.05)
+    raise TimeoutError(f"{what} did not come")
 
 
 def main():
@@ -244,7 +246,7 @@ def main():
     sys.stdout.reconfigure(encoding="utf-8")
     if args.shots:
         os.makedirs(args.shots, exist_ok=True)
-    players = [Player(spec, args) for spec in args.player]
+    players = [Player(given, args) for given in args.player]
     threads = [threading.Thread(target=player.run) for player in players]
     for thread in threads:
         thread.start()

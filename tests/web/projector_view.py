@@ -34,7 +34,7 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser_players import open_browser  # noqa: E402
+from browser_players import open_browser, wait  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 
 # Every distinct state of the screen, and every moment a question not yet judged showed a
@@ -200,18 +200,6 @@ def export(driver):
     print(f"projector csv-crlf {'yes' if crlf else 'no'}", flush=True)
     for row in csv.reader(io.StringIO(data.decode("cp932"), newline="")):
         print("projector csv " + "\t".join(row), flush=True)
-
-
-def wait(condition, what, seconds=20):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        try:
-            if condition():
-                return
-        except Exception:
-            pass
-        time.sleep(0.05)
-    raise TimeoutError(f"{what} did not come")
 
 
 def main():
