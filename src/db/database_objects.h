@@ -5,9 +5,31 @@
 #include "db/isc.h"
 #include "db/quiz_database.h"
 
+#include <array>
 #include <cstdint>
+#include <list>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+// The SELECTs a connection has prepared, by text, the most recently used first. A read whose
+// text comes again executes the kept statement: no prepare, one exchange with the server. A kept
+// statement keeps its tables in use on the server, so that no program can drop them meanwhile;
+// Clear lets go of them all.
+class PreparedReads {
+public:
+    // The kept statement for text, or a new one prepared in transaction (fresh is then true).
+    Statement& Get(Attachment& attachment, Transaction& transaction, const std::string& text, bool& fresh);
+    void Forget(const Statement& statement);
+    void Clear();
+
+private:
+    // The texts a game repeats are fewer than this; a connection reading ever new texts lets
+    // the oldest go.
+    static constexpr size_t Capacity = 32;
+    std::list<std::pair<std::string, std::unique_ptr<Statement>>> Kept;
+};
 
 // The statement object: its text as lines, and at most one open cursor whose rows are kept
 // in memory, so that it can move back to the first row.
@@ -18,17 +40,19 @@ public:
     const TextList& GetLines() const { return Lines; }
     std::string Text() const;
 
-    // Prepares and runs a statement that returns no rows.
+    // Runs a statement that returns no rows.
     void ExecSql(Attachment& attachment, Transaction& transaction);
-    // Opens the cursor on the first row, starting the transaction when it is not active.
-    void Open(Attachment& attachment, Transaction& transaction);
+    // Opens the cursor on the first row of the kept or newly prepared statement for the text,
+    // starting the read transaction when it is not active. A statement that fails is not kept.
+    void Open(Attachment& attachment, Transaction& transaction, PreparedReads& reads);
+    // Closes the cursor; the statement stays prepared.
     void Close();
 
     bool IsOpen() const { return Opened; }
     bool Eof() const { return AtEnd; }
-    int FieldCount() const { return Opened ? Stmt.ColumnCount() : 0; }
-    std::string FieldName(int column) const { return Stmt.ColumnName(column); }
-    bool FieldIsText(int column) const { return Stmt.ColumnIsText(column); }
+    int FieldCount() const { return Opened ? Stmt->ColumnCount() : 0; }
+    std::string FieldName(int column) const { return Stmt->ColumnName(column); }
+    bool FieldIsText(int column) const { return Stmt->ColumnIsText(column); }
     // The text of a column of the current row; empty past the end.
     std::string Field(int column) const;
 
@@ -47,7 +71,7 @@ private:
     bool FetchTo(size_t index);
 
     TextList Lines;
-    Statement Stmt;
+    Statement* Stmt = nullptr;  // one of the connection's prepared reads while open
     bool Opened = false;
     bool Exhausted = false;  // every row of the result has been fetched
     bool AtEnd = false;
@@ -55,13 +79,18 @@ private:
     std::vector<TextList> Rows;
 };
 
-// The one connection, transaction and statement object of a QuizDatabase, and the internal
-// transaction in which TableExists reads the table names.
+// The one connection, transaction and statement object of a QuizDatabase. IBTransaction1 is
+// the read transaction, started at the first read and kept (a load holds it for its rows
+// instead); writes go through Writing, one transaction for each lock wait that commits each
+// statement. Statements that create or drop tables run in a transaction of their own.
 struct DatabaseObjects {
     Attachment IBDatabase1;
     Transaction IBTransaction1;
     QuizQuery IBQuery1;
-    Transaction NamesTransaction;
+    PreparedReads Reads;
+    std::array<Transaction, 3> Writing;  // by LockWait
+    std::array<int, 3> WritesInTransaction{};
+    Statement NamesRead;  // the table-name read of TableExists, prepared once
     TextList Names;  // the table names read by the last TableExists
 };
 

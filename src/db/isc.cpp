@@ -145,6 +145,11 @@ void Attachment::CreateByStatement(const std::string& statement)
     });
 }
 
+void Attachment::Ping()
+{
+    Check({}, [&](ISC_STATUS* status) { fb_ping(status, &Handle); });
+}
+
 void Attachment::Detach()
 {
     if (Handle == 0) return;
@@ -161,32 +166,55 @@ Transaction::~Transaction()
     isc_rollback_transaction(status, &Handle);
 }
 
+namespace {
+
+// The wait items of a parameter block: wait until released, for a second, or not at all.
+void AddWait(ParameterBlock& tpb, LockWait wait)
+{
+    tpb.Add(wait == LockWait::Never ? isc_tpb_nowait : isc_tpb_wait);
+    if (wait == LockWait::OneSecond) tpb.Add(isc_tpb_lock_timeout, std::string(1, '\1'));
+}
+
+}  // namespace
+
+void Transaction::Start(Attachment& attachment, const ParameterBlock& tpb)
+{
+    Check({}, [&](ISC_STATUS* status) {
+        isc_start_transaction(status, &Handle, 1, attachment.Raw(), static_cast<unsigned short>(tpb.Size()),
+                              tpb.Data());
+    });
+}
+
 void Transaction::Start(Attachment& attachment, LockWait wait)
 {
-    static const char OneSecondTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency, isc_tpb_wait,
-                                      isc_tpb_lock_timeout, 1, 1};
-    // One transaction existence block: the attachment and its parameter block.
-    struct {
-        isc_db_handle* Database;
-        int TpbLength;
-        const char* Tpb;
-    } teb{attachment.Raw(), 0, nullptr};
-    static const char NeverTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency, isc_tpb_nowait};
-    if (wait == LockWait::OneSecond) teb.TpbLength = sizeof OneSecondTpb, teb.Tpb = OneSecondTpb;
-    if (wait == LockWait::Never) teb.TpbLength = sizeof NeverTpb, teb.Tpb = NeverTpb;
-    Check({}, [&](ISC_STATUS* status) { isc_start_multiple(status, &Handle, 1, &teb); });
+    ParameterBlock tpb(isc_tpb_version3);
+    tpb.Add(isc_tpb_write).Add(isc_tpb_concurrency);
+    AddWait(tpb, wait);
+    Start(attachment, tpb);
 }
 
 void Transaction::StartReserving(Attachment& attachment, const std::string& table, LockWait wait)
 {
     ParameterBlock tpb(isc_tpb_version3);
-    tpb.Add(isc_tpb_write).Add(isc_tpb_concurrency).Add(wait == LockWait::Never ? isc_tpb_nowait : isc_tpb_wait);
-    if (wait == LockWait::OneSecond) tpb.Add(isc_tpb_lock_timeout, std::string(1, '\1'));
+    tpb.Add(isc_tpb_write).Add(isc_tpb_concurrency);
+    AddWait(tpb, wait);
     tpb.Add(isc_tpb_lock_write, table).Add(isc_tpb_protected);
-    Check({}, [&](ISC_STATUS* status) {
-        isc_start_transaction(status, &Handle, 1, attachment.Raw(), static_cast<unsigned short>(tpb.Size()),
-                              tpb.Data());
-    });
+    Start(attachment, tpb);
+}
+
+void Transaction::StartReading(Attachment& attachment)
+{
+    ParameterBlock tpb(isc_tpb_version3);
+    tpb.Add(isc_tpb_read).Add(isc_tpb_read_committed).Add(isc_tpb_rec_version).Add(isc_tpb_nowait);
+    Start(attachment, tpb);
+}
+
+void Transaction::StartCommittingEach(Attachment& attachment, LockWait wait)
+{
+    ParameterBlock tpb(isc_tpb_version3);
+    tpb.Add(isc_tpb_write).Add(isc_tpb_read_committed).Add(isc_tpb_rec_version).Add(isc_tpb_autocommit);
+    AddWait(tpb, wait);
+    Start(attachment, tpb);
 }
 
 void Transaction::Commit()
@@ -315,6 +343,7 @@ void Statement::CloseCursor()
 void Statement::Free()
 {
     CursorOpen = false;
+    Descriptor.clear();
     if (Handle == 0) return;
     ISC_STATUS_ARRAY status{};
     isc_dsql_free_statement(status, &Handle, DSQL_drop);

@@ -54,6 +54,9 @@ public:
     void Attach(const std::string& path, const ParameterBlock& dpb);
     // Runs a CREATE DATABASE statement; on success this object holds the new attachment.
     void CreateByStatement(const std::string& statement);
+    // One exchange with the server, carrying whatever the client library holds back until the
+    // next request (cursor closes and statement frees).
+    void Ping();
     // Detaches; the handle is given up even when the server cannot be reached.
     void Detach();
     bool IsOpen() const { return Handle != 0; }
@@ -70,13 +73,20 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    // UntilReleased: an empty parameter block, the server's defaults (concurrency, write, wait).
-    // OneSecond and Never: the same, with a lock timeout of one second, or with no wait.
+    // Concurrency and write, waiting for a lock until it is released, for a second, or not at all.
     void Start(Attachment& attachment, LockWait wait = LockWait::UntilReleased);
     // The same, holding table against every other transaction's writes until this one ends (a
     // protected write reservation, taken at the start: a transaction that has written the table
     // and not ended is waited for as wait says). Readers are not held up.
     void StartReserving(Attachment& attachment, const std::string& table, LockWait wait);
+    // Read only and read committed: each statement sees every write committed before it, as a
+    // transaction started just for it would, so one such transaction serves every read of a
+    // connection. The server counts it committed from its start: it holds no old record
+    // versions back however long it stays.
+    void StartReading(Attachment& attachment);
+    // Read committed, waiting as wait says, and committing each statement as it ends: a write
+    // then costs the one exchange that carries it.
+    void StartCommittingEach(Attachment& attachment, LockWait wait);
     void Commit();
     void Rollback();
     // Gives the handle up after a rollback failed; the detach frees what the client library
@@ -86,6 +96,8 @@ public:
     isc_tr_handle* Raw() { return &Handle; }
 
 private:
+    void Start(Attachment& attachment, const ParameterBlock& tpb);
+
     isc_tr_handle Handle = 0;
 };
 
@@ -115,7 +127,8 @@ public:
     bool Fetch();
     // Closes an open cursor; errors are dropped (the cursor is gone either way).
     void CloseCursor();
-    // Frees the handle; it is given up even when the server cannot be reached.
+    // Frees the handle and forgets the columns; the handle is given up even when the server
+    // cannot be reached.
     void Free();
 
     int ColumnCount() const;

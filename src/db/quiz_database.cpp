@@ -8,6 +8,9 @@
 
 namespace {
 
+// See RunWrite.
+constexpr int WritesPerTransaction = 200;
+
 const char* const UserName = "SYSDBA";
 const char* const Password = "lanternox";
 
@@ -115,7 +118,9 @@ void QuizDatabase::DisconnectDatabase()
 {
     DatabaseObjects& o = *Objects;
     o.IBQuery1.Close();
-    for (Transaction* transaction : {&o.IBTransaction1, &o.NamesTransaction}) {
+    o.Reads.Clear();
+    o.NamesRead.Free();
+    for (Transaction* transaction : {&o.IBTransaction1, &o.Writing[0], &o.Writing[1], &o.Writing[2]}) {
         try {
             transaction->Rollback();
         } catch (const DbError&) {
@@ -123,6 +128,28 @@ void QuizDatabase::DisconnectDatabase()
         }
     }
     o.IBDatabase1.Detach();
+}
+
+void QuizDatabase::ReleaseStatements()
+{
+    DatabaseObjects& o = *Objects;
+    o.IBQuery1.Close();
+    o.Reads.Clear();
+    if (!Connected()) return;
+    try {
+        // A transaction keeps every table its statements used in use until it ends, though each
+        // write of it is committed. A commit also carries the frees, which the client library
+        // otherwise holds back until the next request.
+        bool sent = false;
+        for (Transaction* transaction : {&o.IBTransaction1, &o.Writing[0], &o.Writing[1], &o.Writing[2]}) {
+            if (!transaction->Active()) continue;
+            transaction->Commit();
+            sent = true;
+        }
+        if (!sent) o.IBDatabase1.Ping();
+    } catch (const DbError& error) {
+        Absorb(error);
+    }
 }
 
 void QuizDatabase::Absorb(const DbError& error)
@@ -146,25 +173,16 @@ bool QuizDatabase::TableExists(const std::string& name)
     DatabaseObjects& o = *Objects;
     o.Names.clear();
     ++Statements;
-    Statement names;
     try {
-        if (!o.NamesTransaction.Active()) o.NamesTransaction.Start(o.IBDatabase1);
-        names.Prepare(o.IBDatabase1, o.NamesTransaction, TableNamesQuery);
-        names.Execute(o.NamesTransaction);
-        while (names.Fetch()) o.Names.push_back(TrimRight(names.ColumnText(0)));
-        names.CloseCursor();
-        names.Free();
-        o.NamesTransaction.Commit();
+        if (!o.IBTransaction1.Active()) o.IBTransaction1.StartReading(o.IBDatabase1);
+        if (o.NamesRead.ColumnCount() == 0) o.NamesRead.Prepare(o.IBDatabase1, o.IBTransaction1, TableNamesQuery);
+        o.NamesRead.Execute(o.IBTransaction1);
+        while (o.NamesRead.Fetch()) o.Names.push_back(TrimRight(o.NamesRead.ColumnText(0)));
+        o.NamesRead.CloseCursor();
     } catch (const DbError& error) {
-        names.Free();
+        o.NamesRead.Free();
         Absorb(error);
-        // Any other failure: no name counts as read, and the transaction starts anew next time.
-        try {
-            o.NamesTransaction.Rollback();
-        } catch (const DbError& rollbackError) {
-            o.NamesTransaction.Forget();
-            Absorb(rollbackError);
-        }
+        // Any other failure: no name counts as read.
         o.Names.clear();
         return false;
     }
@@ -174,46 +192,74 @@ bool QuizDatabase::TableExists(const std::string& name)
 
 // ---- the two cycles ----
 
-bool QuizDatabase::RunWrite(const TextList& lines, LockWait wait) { return RunWrites({lines}, wait); }
-
-bool QuizDatabase::RunWrites(const std::vector<TextList>& statements, LockWait wait)
+bool QuizDatabase::RunWrite(const std::string& table, const TextList& lines, LockWait wait)
 {
     // A closed connection has no handle to start the transaction on.
     if (!Connected()) return false;
     DatabaseObjects& o = *Objects;
-    bool committed = false;
-    Statements += statements.size();
+    const auto kind = static_cast<size_t>(wait);
+    Transaction& writing = o.Writing[kind];
+    ++Statements;
+    o.IBQuery1.Close();
+    o.IBQuery1.SetLines(lines);
+    bool written = false;
     try {
-        if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
-        o.IBTransaction1.Start(o.IBDatabase1, wait);
-        for (const TextList& lines : statements) {
-            o.IBQuery1.Close();
-            o.IBQuery1.SetLines(lines);
-            o.IBQuery1.ExecSql(o.IBDatabase1, o.IBTransaction1);
+        if (!writing.Active()) {
+            writing.StartCommittingEach(o.IBDatabase1, wait);
+            o.WritesInTransaction[kind] = 0;
         }
-        o.IBTransaction1.Commit();
-        committed = true;
+        o.IBQuery1.ExecSql(o.IBDatabase1, writing);
+        written = true;
+        // The transaction goes on for the room's next writes, the many small ones of every
+        // tick. It holds each table it wrote against another's reservation (a load) and drop
+        // until it ends, so it ends after a write to any other table, which the room's
+        // programs write seldom. However long it goes on, the server keeps every record
+        // version written since it began, so it also ends after a number of writes.
+        const bool roomTable = table == "QUIZMEM" || table == "QUIZANS";
+        if (!roomTable || ++o.WritesInTransaction[kind] >= WritesPerTransaction) writing.Commit();
+    } catch (const DbError& error) {
+        // The server undid a failed statement; the transaction goes on for the next one.
+        Absorb(error);
+    }
+    return written;
+}
+
+bool QuizDatabase::RunSchemaChange(const TextList& lines, LockWait wait)
+{
+    if (!Connected()) return false;
+    DatabaseObjects& o = *Objects;
+    ++Statements;
+    // This connection's own prepared reads would keep a table it drops in use.
+    ReleaseStatements();
+    o.IBQuery1.SetLines(lines);
+    // A transaction of its own, committed at once: the server makes the change only at the
+    // commit, and a change it cannot make fails there.
+    Transaction change;
+    try {
+        change.Start(o.IBDatabase1, wait);
+        o.IBQuery1.ExecSql(o.IBDatabase1, change);
+        change.Commit();
+        return true;
     } catch (const DbError& error) {
         Absorb(error);
         try {
-            if (o.IBTransaction1.Active()) o.IBTransaction1.Rollback();
+            change.Rollback();
         } catch (const DbError& rollbackError) {
-            o.IBTransaction1.Forget();
+            change.Forget();
             Absorb(rollbackError);
         }
+        return false;
     }
-    o.IBQuery1.Close();
-    return committed;
 }
 
 bool QuizDatabase::OpenRead(const TextList& lines)
 {
-    CloseQuery();
     DatabaseObjects& o = *Objects;
+    o.IBQuery1.Close();
     ++Statements;
     o.IBQuery1.SetLines(lines);
     try {
-        o.IBQuery1.Open(o.IBDatabase1, o.IBTransaction1);
+        o.IBQuery1.Open(o.IBDatabase1, o.IBTransaction1, o.Reads);
         return true;
     } catch (const DbError& error) {
         // A lost connection gives the handles up before the cursor could be closed on them.
@@ -254,7 +300,7 @@ bool QuizDatabase::ExecSqlLines(const TextList& lines)
 {
     const TimedOperation timed(*this, "ExecSqlLines", lines.empty() ? std::string() : lines.front());
     if (lines.empty()) return false;
-    return RunWrite(lines);
+    return RunSchemaChange(lines);
 }
 
 bool QuizDatabase::DropTable(const std::string& name)
@@ -264,7 +310,7 @@ bool QuizDatabase::DropTable(const std::string& name)
     // lets go of it, and every statement of the others on the table would queue behind the
     // drop meanwhile. After a second it fails instead and the table stays, as empty as the
     // drop found it.
-    return RunWrite({"DROP TABLE " + name + ";"}, LockWait::OneSecond);
+    return RunSchemaChange({"DROP TABLE " + name + ";"}, LockWait::OneSecond);
 }
 
 // ---- the four tables ----
@@ -307,7 +353,7 @@ bool QuizDatabase::InsertFields(const std::string& table, int count, const TextL
     lines.push_back("   VALUES (");
     AddListLines(lines, count, values);
     lines.push_back("   );");
-    return RunWrite(lines);
+    return RunWrite(table, lines);
 }
 
 bool QuizDatabase::InsertText(const std::string& table, const std::string& fields, const std::string& values,
@@ -315,7 +361,7 @@ bool QuizDatabase::InsertText(const std::string& table, const std::string& field
 {
     const TimedOperation timed(*this, "InsertText", table);
     if (!Connected()) return false;
-    return RunWrite({"INSERT INTO " + table + " (", "   " + fields, "   ) ", "  VALUES (", "   " + values, "   );"},
+    return RunWrite(table, {"INSERT INTO " + table + " (", "   " + fields, "   ) ", "  VALUES (", "   " + values, "   );"},
                     wait);
 }
 
@@ -332,7 +378,7 @@ bool QuizDatabase::UpdateFields(const std::string& table, int count, const TextL
     }
     if (!condition.empty()) lines.push_back("   WHERE " + condition);
     lines.push_back("   ;");
-    return RunWrite(lines);
+    return RunWrite(table, lines);
 }
 
 namespace {
@@ -351,16 +397,22 @@ bool QuizDatabase::UpdateText(const std::string& table, const std::string& setLi
 {
     const TimedOperation timed(*this, "UpdateText", table);
     if (!Connected()) return false;
-    return RunWrite(UpdateLines(table, setList, condition));
+    return RunWrite(table, UpdateLines(table, setList, condition));
 }
 
 bool QuizDatabase::UpdateTexts(const std::string& table, const std::vector<std::pair<std::string, std::string>>& updates)
 {
     const TimedOperation timed(*this, "UpdateTexts", table);
     if (!Connected() || updates.empty()) return false;
-    std::vector<TextList> statements;
-    for (const auto& [setList, condition] : updates) statements.push_back(UpdateLines(table, setList, condition));
-    return RunWrites(statements);
+    if (updates.size() == 1) return RunWrite(table, UpdateLines(table, updates[0].first, updates[0].second));
+    // One block, one statement: it goes in one exchange and commits whole or not at all.
+    TextList lines = {"EXECUTE BLOCK AS", "BEGIN"};
+    for (const auto& [setList, condition] : updates) {
+        const TextList update = UpdateLines(table, setList, condition);
+        lines.insert(lines.end(), update.begin(), update.end());
+    }
+    lines.push_back("END");
+    return RunWrite(table, lines);
 }
 
 bool QuizDatabase::DeleteRows(const std::string& table, const std::string& condition, LockWait wait)
@@ -368,7 +420,7 @@ bool QuizDatabase::DeleteRows(const std::string& table, const std::string& condi
     const TimedOperation timed(*this, "DeleteRows", table);
     if (!Connected()) return false;
     const std::string where = condition.empty() ? std::string() : "WHERE " + condition + " ";
-    return RunWrite({"DELETE FROM " + table + " " + where + ";"}, wait);
+    return RunWrite(table, {"DELETE FROM " + table + " " + where + ";"}, wait);
 }
 
 // ---- read helpers ----

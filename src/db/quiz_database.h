@@ -1,5 +1,7 @@
-// The program's one database connection (IBDatabase1), its one transaction (IBTransaction1)
-// and its one statement object (IBQuery1), with every operation the windows use on them.
+// The program's one database connection (IBDatabase1), its read transaction (IBTransaction1)
+// and its one statement object (IBQuery1), with every operation the windows use on them. Each
+// read sees every write committed before it, the program's own and the others'; each write is
+// committed as it ends. Reads whose text comes again run their statement prepared before.
 // Callers see operations and plain values only. No operation shows a message; failures come
 // back as the documented failure values. A connection found broken is the one exception: the
 // operation that meets the break abandons the caller's handler (see RunUntilConnectionLost),
@@ -70,7 +72,7 @@ public:
     bool UpdateFields(const std::string& table, int count, const TextList& names, const TextList& values,
                       const std::string& condition);
     bool UpdateText(const std::string& table, const std::string& setList, const std::string& condition);
-    // The UpdateText statement for each pair of set list and condition, all in one transaction:
+    // The UpdateText statement for each pair of set list and condition, as one EXECUTE BLOCK:
     // either every one of them is committed, or none.
     bool UpdateTexts(const std::string& table, const std::vector<std::pair<std::string, std::string>>& updates);
     bool DeleteRows(const std::string& table, const std::string& condition, LockWait wait = LockWait::UntilReleased);
@@ -81,8 +83,12 @@ public:
     // connection abandons the caller's handler as in every operation; the server then drops the
     // transaction.
     LoadResult LoadRows(const RowLoad& load, const LoadProgress& progress);
-    // Closes the cursor and rolls back the transaction: the start of every read.
+    // Closes the cursor and ends the read transaction (a load starts its own in its place).
     void CloseQuery();
+    // Lets go of every prepared read and ends the transactions, so that the tables they used
+    // are free for another program to drop; the next reads prepare their statements again. For a program that stops
+    // using the room's tables (leaving it, or between two looks at it).
+    void ReleaseStatements();
     int CountRows(const std::string& table, const std::string& condition);
     int CountColumns(const std::string& table);
     bool ValueExists(const std::string& table, const std::string& field, const std::string& extraCondition,
@@ -107,8 +113,8 @@ public:
     // Whether each column of the open cursor holds text (false: a number), for the import.
     std::vector<bool> FieldIsText();
 
-    // The list window's own paged SELECT, on the statement object in the read cycle: rolls
-    // back, runs the lines, skips the first skip rows and returns the next rows, at most
+    // The list window's own paged SELECT, on the statement object in the read cycle: runs
+    // the lines, skips the first skip rows and returns the next rows, at most
     // limit, each with its columns as text. A failure while opening, moving or reading ends
     // the page where it struck; the rows read so far come back. The cursor is closed after,
     // and the read transaction stays active as after every read.
@@ -136,10 +142,11 @@ private:
     friend DatabaseObjects& ObjectsOf(QuizDatabase& db);
     friend class TimedOperation;
 
-    // One statement in a transaction of its own, committed at once.
-    bool RunWrite(const TextList& lines, LockWait wait = LockWait::UntilReleased);
-    // Several statements in one transaction, committed once all have run.
-    bool RunWrites(const std::vector<TextList>& statements, LockWait wait = LockWait::UntilReleased);
+    // One statement on table, committed as it ends, in one exchange with the server.
+    bool RunWrite(const std::string& table, const TextList& lines, LockWait wait = LockWait::UntilReleased);
+    // A statement that creates, changes or drops a table: in a transaction of its own, after
+    // this connection has let go of its prepared reads.
+    bool RunSchemaChange(const TextList& lines, LockWait wait = LockWait::UntilReleased);
     // Opens IBQuery1 on the lines; false when the statement fails (the error is absorbed).
     bool OpenRead(const TextList& lines);
     // Every caught error of the layer goes through here: a lost connection counts as closed

@@ -2,6 +2,28 @@
 
 #include <algorithm>
 
+Statement& PreparedReads::Get(Attachment& attachment, Transaction& transaction, const std::string& text, bool& fresh)
+{
+    const auto kept = std::find_if(Kept.begin(), Kept.end(), [&](const auto& entry) { return entry.first == text; });
+    fresh = kept == Kept.end();
+    if (!fresh) {
+        Kept.splice(Kept.begin(), Kept, kept);
+        return *Kept.front().second;
+    }
+    auto statement = std::make_unique<Statement>();
+    statement->Prepare(attachment, transaction, text);
+    if (Kept.size() >= Capacity) Kept.pop_back();
+    Kept.emplace_front(text, std::move(statement));
+    return *Kept.front().second;
+}
+
+void PreparedReads::Forget(const Statement& statement)
+{
+    Kept.remove_if([&](const auto& entry) { return entry.second.get() == &statement; });
+}
+
+void PreparedReads::Clear() { Kept.clear(); }
+
 std::string QuizQuery::Text() const
 {
     std::string text;
@@ -15,23 +37,29 @@ void QuizQuery::ExecSql(Attachment& attachment, Transaction& transaction)
     ExecuteImmediate(attachment, transaction, Text());
 }
 
-void QuizQuery::Open(Attachment& attachment, Transaction& transaction)
+void QuizQuery::Open(Attachment& attachment, Transaction& transaction, PreparedReads& reads)
 {
     Close();
-    if (!transaction.Active()) transaction.Start(attachment);
-    Stmt.Prepare(attachment, transaction, Text());
-    Stmt.Execute(transaction);
-    Opened = true;
-    Exhausted = false;
-    Current = 0;
-    AtEnd = !FetchTo(0);
+    if (!transaction.Active()) transaction.StartReading(attachment);
+    bool fresh = false;
+    Statement& statement = reads.Get(attachment, transaction, Text(), fresh);
+    try {
+        // The execute of a SELECT waits for the first fetch and goes with it.
+        statement.Execute(transaction);
+        Stmt = &statement;
+        Opened = true;
+        AtEnd = !FetchTo(0);
+    } catch (const DbError&) {
+        Close();
+        reads.Forget(statement);
+        throw;
+    }
 }
 
 void QuizQuery::Close()
 {
-    // The statement is freed, not only its cursor: a prepared statement keeps its tables in
-    // use on the server, and a table in use cannot be dropped by another program.
-    Stmt.Free();
+    if (Stmt) Stmt->CloseCursor();
+    Stmt = nullptr;
     Opened = false;
     Exhausted = false;
     AtEnd = false;
@@ -43,16 +71,16 @@ void QuizQuery::Close()
 bool QuizQuery::FetchTo(size_t index)
 {
     while (Rows.size() <= index && !Exhausted) {
-        if (!Stmt.Fetch()) {
+        if (!Stmt->Fetch()) {
             Exhausted = true;
             // The cursor has delivered everything; the rows stay readable in memory.
-            Stmt.CloseCursor();
+            Stmt->CloseCursor();
             break;
         }
         if (Rows.size() == Rows.capacity()) Rows.reserve(Rows.size() + 1000);
         TextList row;
-        row.reserve(static_cast<size_t>(Stmt.ColumnCount()));
-        for (int column = 0; column < Stmt.ColumnCount(); ++column) row.push_back(Stmt.ColumnText(column));
+        row.reserve(static_cast<size_t>(Stmt->ColumnCount()));
+        for (int column = 0; column < Stmt->ColumnCount(); ++column) row.push_back(Stmt->ColumnText(column));
         Rows.push_back(std::move(row));
     }
     return index < Rows.size();

@@ -161,12 +161,16 @@ void LeaveRoom(QuizDatabase& db, int32_t memberNo)
     // The members still playing answer into QUIZANS, which is empty after every question
     // load; it goes only with the room.
     if (!db.TableExists("QUIZMEM") && db.CountRows("QUIZANS", "") == 0) db.DropTable("QUIZANS");
+    // The statements this program read the room with would keep its tables from the last
+    // member's drop.
+    db.ReleaseStatements();
 }
 
 void ClearRoom(QuizDatabase& db)
 {
     if (db.TableExists("QUIZMEM") && !db.DropTable("QUIZMEM")) db.DeleteRows("QUIZMEM", "");
     if (db.TableExists("QUIZANS")) db.DropTable("QUIZANS");
+    db.ReleaseStatements();
 }
 
 std::vector<RoomMember> ReadMembers(QuizDatabase& db, MemberListMode mode)

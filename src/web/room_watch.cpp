@@ -113,6 +113,10 @@ void RoomWatch::OnTimer()
     const auto lost = RunUntilConnectionLost([this, &view] {
         Observer->Poll();
         view = MakeView();
+        // Outside a game the last member may drop the room's tables at any moment, which the
+        // statements of the watch would keep in use.
+        const RoomStage stage = Observer->Stage();
+        if (stage != RoomStage::Question && stage != RoomStage::Shown) Db->ReleaseStatements();
     });
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
     {

@@ -134,6 +134,8 @@ QHttpServerResponse Room(QuizDatabase& db)
                                        {"mark", FromSjis(MemberMark(status))}});
         }
         db.CloseSelect();
+        // A look from the side keeps no table of the room from a drop.
+        db.ReleaseStatements();
     }
     return Json({{"members", members}});
 }

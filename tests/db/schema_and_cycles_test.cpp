@@ -215,12 +215,11 @@ TEST_F(StatementLines, RunsTheLinesAsOneStatementAndCommits)
     EXPECT_EQ(Db.CountColumns("EXTRA"), 2);
 }
 
-TEST_F(StatementLines, FailingStatementReturnsFalseAndLeavesNoTransaction)
+TEST_F(StatementLines, FailingStatementReturnsFalseAndLeavesNothing)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
     EXPECT_FALSE(Db.ExecSqlLines({"INSERT INTO PLAYER (N) VALUES (1);", "INSERT"}));
-    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     EXPECT_FALSE(Db.ExecSqlLines({"INSERT INTO NOSUCHTABLE (N) VALUES (1);"}));
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 0);
 }
@@ -255,14 +254,13 @@ TEST_F(Cycles, ReadClosesItsCursorAndLeavesItsTransactionActive)
     EXPECT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
 }
 
-TEST_F(Cycles, WriteEndsTheReadTransactionAndCommits)
+TEST_F(Cycles, WriteIsCommittedAtOnceAndSeenByTheNextRead)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
-    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     ASSERT_TRUE(Db.InsertText("PLAYER", "N", "1"));
-    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     EXPECT_FALSE(ObjectsOf(Db).IBQuery1.IsOpen());
+    EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
 
     // Committed: another attachment sees the row.
     QuizDatabase other{GameDatabasePath};
@@ -272,17 +270,17 @@ TEST_F(Cycles, WriteEndsTheReadTransactionAndCommits)
     other.DisconnectDatabase();
 }
 
-TEST_F(Cycles, FailedWriteAfterAReadLeavesNoTransactionAndNoRow)
+TEST_F(Cycles, FailedWriteAfterAReadLeavesNoRowAndTheNextWriteGoesIn)
 {
     ASSERT_TRUE(Db.CreatePlayerTable());
     AddPlayer("1", "'a'", "'p'", "1");
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 1);
-    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     // N is unique.
     EXPECT_FALSE(Db.InsertFields("PLAYER", 2, {"N", "PNAME"}, {"1", "'b'"}));
-    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 1);
     EXPECT_EQ(Db.CountRows("PLAYER", "PNAME='b'"), 0);
+    ASSERT_TRUE(Db.InsertFields("PLAYER", 2, {"N", "PNAME"}, {"2", "'b'"}));
+    EXPECT_EQ(Db.CountRows("PLAYER", "PNAME='b'"), 1);
 }
 
 TEST_F(Cycles, ReadWithoutAConnectionFailsBeforeSettingLines)

@@ -154,30 +154,31 @@ TEST_F(TwoPrograms, AnOpenReadTransactionDoesNotBlockTheOthersWrites)
     EXPECT_EQ(Db.CountRows("PLAYER", ""), 0);
 }
 
-TEST_F(TwoPrograms, ATableInUseByTheOtherIsNotDroppedAndOneItHasReadIsDropped)
+TEST_F(TwoPrograms, ATableIsDroppedOnlyOnceTheOtherHasLetGoOfItsStatements)
 {
     ASSERT_TRUE(Db.CreateQuizMemTable());
-    // While B's select on the table is open, A's drop fails at once and the table stays.
+    // While B's select on the table is open, A's drop fails and the table stays.
     ASSERT_EQ(Other.OpenSelect("*", "QUIZMEM", "", "N"), 0);
     EXPECT_FALSE(Db.DropTable("QUIZMEM"));
     EXPECT_TRUE(Db.TableExists("QUIZMEM"));
     Other.CloseSelect();
-    // A statement B has finished with no longer keeps the table in use.
+    // B keeps its reads prepared, and they keep the table in use.
     ASSERT_TRUE(Other.InsertText("QUIZMEM", "N,MN,OK,GP", "1,1,0,0"));
     ASSERT_EQ(Other.CountRows("QUIZMEM", ""), 1);
     ASSERT_TRUE(Other.DeleteRows("QUIZMEM", ""));
+    EXPECT_FALSE(Db.DropTable("QUIZMEM"));
+    Other.ReleaseStatements();
     EXPECT_TRUE(Db.DropTable("QUIZMEM"));
     EXPECT_FALSE(Other.TableExists("QUIZMEM"));
 }
 
-TEST_F(TwoPrograms, AWriteStartsAfreshInsteadOfInTheOldReadTransaction)
+TEST_F(TwoPrograms, AWriteFindsTheRowsTheOtherCommittedAfterTheReadTransactionBegan)
 {
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);
-    ASSERT_TRUE(ObjectsOf(Db).IBTransaction1.Active());
     ASSERT_TRUE(Other.InsertFields("PLAYER", 2, {"N", "PNAME"}, {"2", "'bob'"}));
-    // In A's old read transaction B's row would not be there, and the update would hit nothing.
+    // In a snapshot of A's read transaction B's row would not be there, and the update would
+    // hit nothing.
     ASSERT_TRUE(Db.UpdateText("PLAYER", "POINTS=7", "N=2"));
-    EXPECT_FALSE(ObjectsOf(Db).IBTransaction1.Active());
     std::string points;
     EXPECT_EQ(Other.SelectFirstValue("POINTS", "PLAYER", "N=2", points), 1);
     EXPECT_EQ(points, "7");

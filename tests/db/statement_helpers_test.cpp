@@ -141,7 +141,9 @@ TEST_F(Update, SeveralInOneTransactionAreAllCommittedOrNone)
 {
     AddThreePlayers();
     ASSERT_TRUE(Db.UpdateTexts("PLAYER", {{"POINTS=1", "N=1"}, {"POINTS=2,PASWD='x'", "N=3"}}));
-    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(), (TextList{"UPDATE PLAYER SET ", "   POINTS=2,PASWD='x'", "   WHERE N=3", "   ;"}));
+    EXPECT_EQ(ObjectsOf(Db).IBQuery1.GetLines(),
+              (TextList{"EXECUTE BLOCK AS", "BEGIN", "UPDATE PLAYER SET ", "   POINTS=1", "   WHERE N=1", "   ;",
+                        "UPDATE PLAYER SET ", "   POINTS=2,PASWD='x'", "   WHERE N=3", "   ;", "END"}));
     EXPECT_EQ(Players(), (Rows{{"1", "alice", "pa", "1"}, {"2", "bob", "pb", "20.5"}, {"3", "carol", "x", "2"}}));
     // The last statement fails: the first one's change goes with it.
     EXPECT_FALSE(Db.UpdateTexts("PLAYER", {{"POINTS=7", "N=2"}, {"NOSUCHCOLUMN=1", "N=1"}}));

@@ -8,6 +8,7 @@
 
 #include "support/firebird_fixture.h"
 #include "support/recording_dialogs.h"
+#include "support/rival_registration.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -175,16 +176,10 @@ TEST_F(PlayWindow, ASlowTickDoesNotPushTheNextOneBack)
     ASSERT_GT(TickUntil(TGameState::ShowAnswer, 40), 0);
     // Another program holds this program's row until a second has passed, so the status
     // written on the next tick waits that long.
-    ASSERT_TRUE(Db().ExecSqlLines({"CREATE PROCEDURE HOLD_MEMBERS RETURNS (HELD INTEGER) AS", "BEGIN",
-                                   "  EXECUTE STATEMENT 'UPDATE QUIZMEM SET GP = GP';", "  HELD = 1;", "  SUSPEND;",
-                                   "END"}));
-    QuizDatabase other{GameDatabasePath};
-    other.ConnectDatabase();
-    std::string held;
-    ASSERT_EQ(other.SelectFirstValue("HELD", "HOLD_MEMBERS", "", held), 1);
+    HeldWrite other("UPDATE QUIZMEM SET GP = GP");
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        other.CountRows("QUIZMEM", "");  // ends its transaction
+        other.Release();
     });
     FormPlay->Timer1Timer();
     release.join();
@@ -193,7 +188,6 @@ TEST_F(PlayWindow, ASlowTickDoesNotPushTheNextOneBack)
     // The next tick is due one interval after this one began, not after it ended.
     ASSERT_TRUE(FormPlay->Timer1.isActive());
     EXPECT_LE(FormPlay->Timer1.remainingTime(), GameTiming.TickMs - 900);
-    other.DisconnectDatabase();
 }
 
 }  // namespace

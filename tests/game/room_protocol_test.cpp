@@ -5,6 +5,7 @@
 #include "game/room_protocol.h"
 
 #include "support/firebird_fixture.h"
+#include "support/rival_registration.h"
 
 #include <gtest/gtest.h>
 
@@ -312,19 +313,12 @@ TEST_F(RoomProtocol, QuestionLoadDoesNotWaitForAnswersAnotherProgramIsDeleting)
     ASSERT_TRUE(Db.CreateQuizAnsTable());
     AddAnswer(1, 2);
     AddAnswer(2, 3);
-    // Another program deletes the answers in a transaction it keeps open: its read of a
-    // procedure that deletes them stays open until its next statement.
-    ASSERT_TRUE(Db.ExecSqlLines({"CREATE PROCEDURE TAKE_ANSWERS RETURNS (TAKEN INTEGER) AS", "BEGIN",
-                                 "  DELETE FROM QUIZANS;", "  TAKEN = ROW_COUNT;", "  SUSPEND;", "END"}));
-    QuizDatabase other{GameDatabasePath};
-    other.ConnectDatabase();
-    std::string taken;
-    ASSERT_EQ(other.SelectFirstValue("TAKEN", "TAKE_ANSWERS", "", taken), 1);
-    ASSERT_EQ(taken, "2");
+    // Another program deletes the answers in a transaction it keeps open.
+    HeldWrite other("DELETE FROM QUIZANS");
     std::atomic<bool> otherDone = false;
     std::thread otherCarriesOn([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        other.CountRows("QUIZANS", "");  // ends its transaction, here with a roll-back
+        other.Release();  // a roll-back
         otherDone = true;
     });
 
@@ -336,7 +330,6 @@ TEST_F(RoomProtocol, QuestionLoadDoesNotWaitForAnswersAnotherProgramIsDeleting)
     EXPECT_EQ(row[QaSN], "102");
     // The rows were left to the program deleting them; its roll-back keeps them.
     EXPECT_EQ(Db.CountRows("QUIZANS", ""), 2);
-    other.DisconnectDatabase();
 }
 
 TEST_F(RoomProtocol, ThirdOfAPointIsStoredWithFifteenDigits)

@@ -65,3 +65,24 @@ void RivalRegistration::Join() { Own->Worker.join(); }
 bool RivalRegistration::SawWaitingInsert() const { return Own->SawWaiting; }
 
 const std::string& RivalRegistration::Error() const { return Own->Failure; }
+
+struct HeldWrite::Handles {
+    Attachment Connection;
+    Transaction Write;
+};
+
+HeldWrite::HeldWrite(const std::string& statement) : Own(std::make_unique<Handles>())
+{
+    ParameterBlock dpb(isc_dpb_version1);
+    dpb.Add(isc_dpb_user_name, "SYSDBA").Add(isc_dpb_password, "lanternox");
+    Own->Connection.Attach(GameDatabasePath(), dpb);
+    Own->Write.Start(Own->Connection);
+    ExecuteImmediate(Own->Connection, Own->Write, statement);
+}
+
+HeldWrite::~HeldWrite() { Release(); }
+
+void HeldWrite::Release()
+{
+    if (Own->Write.Active()) Own->Write.Rollback();
+}
