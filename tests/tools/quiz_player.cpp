@@ -14,7 +14,8 @@
 // --quit-at closes the play window when question Q is shown; --freeze-at stops responding
 // there (the test then kills the process). --wait-members presses ready only once the lobby
 // lists at least N members, so that players started together play together. --tick-stats
-// prints two lines at the end: the number of ticks, the median and 99th percentile of a
+// prints after each result the ticks so far ("game-ticks game=G ticks=K"), and two lines at
+// the end: the number of ticks, the median and 99th percentile of a
 // tick's work (pauses left out), the slowest tick and its state, the statements per tick;
 // then every tick's work in microseconds, a line per kind of database operation with its
 // count, total and slowest time ("timing count=.. total_us=.. max_us=.. kind=.."), and the
@@ -292,6 +293,8 @@ int main(int argc, char** argv)
         answeredQuestion = 0;
         Say("result game=" + std::to_string(gamesSeen) + " label=" + Utf8(game.View().Progress) +
             " winners=" + Utf8(game.View().Question));
+        // Where the tick samples of each game end, for figures game by game.
+        if (options.TickStats) Say("game-ticks game=" + std::to_string(gamesSeen) + " ticks=" + std::to_string(tickWorkUs.size()));
         if (gamesSeen >= options.Games) QTimer::singleShot(0, FormPlay, [] { Press(FormPlay, "Button6"); });
     });
 
@@ -301,6 +304,8 @@ int main(int argc, char** argv)
     QTimer stopWatch;
     QObject::connect(&stopWatch, &QTimer::timeout, FormPlay, [&] {
         if (game.Progress().GameState != TGameState::ConnectionLost) return;
+        // A button's stop leaves the next tick to run the lost connection's step.
+        lastState = TGameState::ConnectionLost;
         if (!stopped) {
             stopped = true;
             Say("stopped label=" + Utf8(game.View().Progress));
