@@ -5,9 +5,14 @@
 // game's first question, the work of a tick, where that work goes by kind of database
 // operation, and the players' peak memory.
 //
-//   game_bench [--games N] [--bank N] [--kill-at Q | --stall-at Q [--stall-seconds S] |
+//   game_bench [--games N] [--bank N] [--rtt MS | --kill-at Q | --stall-at Q [--stall-seconds S] |
 //              --drop-at Q] [--trace FOLDER] [SIZES...]
 //              (default: 1 game, 10 questions, sizes 2 8 16)
+//
+// --rtt puts every player behind a relay that holds each direction back for half of MS (a model
+// of a classroom's Wi-Fi) and prints the round trips of a tick. With more than one game, the
+// tick work is printed game by game too, and the server's count of transactions that it keeps
+// old record versions for (the next transaction less the oldest snapshot) before and after.
 //
 // The last player of each room can meet a fault when question Q of the first game appears:
 // --kill-at freezes and kills it; --stall-at stops its connection (through a relay) from
@@ -113,6 +118,7 @@ enum class Fault { None, Kill, Stall, Drop };
 
 struct RoomOptions {
     int Games = 1;
+    int RttMs = 0;
     Fault What = Fault::None;
     int FaultAt = 0;
     int StallSeconds = 30;
@@ -129,6 +135,23 @@ std::optional<PlayerLine> Nth(const PlayerProcess& p, const std::string& prefix,
 
 double Ms(SteadyTime from, SteadyTime to) { return std::chrono::duration<double, std::milli>(to - from).count(); }
 
+// The server's next transaction and oldest snapshot, read in a transaction of their own (the
+// monitoring tables hold still within one).
+std::string GarbageGap(QuizDatabase& db)
+{
+    db.CloseQuery();
+    TextList row(2);
+    if (db.SelectFirstRow("MON$NEXT_TRANSACTION,MON$OLDEST_SNAPSHOT", "MON$DATABASE", "", row) != 2) return "unknown";
+    db.CloseQuery();
+    return std::to_string(TextToInt(row[0]) - TextToInt(row[1])) + " (next " + row[0] + ", oldest snapshot " + row[1] + ")";
+}
+
+// The samples of the ticks between two counts of a player's ticks.
+void AddSamples(std::vector<double>& to, const std::vector<double>& samples, size_t from, size_t end)
+{
+    for (size_t i = from; i < std::min(end, samples.size()); ++i) to.push_back(samples[i]);
+}
+
 // Plays options.Games games with `size` players in one room; false when one did not finish.
 bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& dataFolder, int size,
               const RoomOptions& options, std::mt19937& random)
@@ -143,14 +166,17 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
                                 "tests" / "quiz_player")
                                    .string();
     TcpRelay relay(TestServer{server, {}}.Port());
+    relay.SetDelay(std::chrono::microseconds(options.RttMs * 500));
+    const std::string gapBefore = GarbageGap(db);
     std::vector<std::unique_ptr<TempFolder>> homes;
     std::vector<std::unique_ptr<PlayerProcess>> players;
     for (int n = 1; n <= size; ++n) {
         homes.push_back(std::make_unique<TempFolder>());
         const std::string& home = homes.back()->Path();
         const bool victim = options.What != Fault::None && n == size;
-        // The victim of a stall or a drop reaches the server through the relay.
-        const bool relayed = victim && options.What != Fault::Kill;
+        // The victim of a stall or a drop reaches the server through the relay; with a round
+        // trip, every player does.
+        const bool relayed = (victim && options.What != Fault::Kill) || options.RttMs > 0;
         homes.back()->Write("games.dat", (relayed ? relay.ServerName() : server) + "\r\n" + dataFolder + "\r\n" + std::to_string(n) + "\r\nplayer" +
                                              std::to_string(n) + "\r\n12345678\r\n");
         std::vector<std::string> arguments = {"--dir", home, "--answers", "c,c,c,c,c,c,c,c,c,c", "--answer-delay-ms",
@@ -215,6 +241,7 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
     std::string fault = faults[static_cast<int>(options.What)];
     if (options.What != Fault::None) fault += std::to_string(options.FaultAt);
     if (options.What == Fault::Stall) fault += " for " + std::to_string(options.StallSeconds) + " s";
+    if (options.RttMs > 0) fault += ", round trip +" + std::to_string(options.RttMs) + " ms";
     std::printf("\n%d players, %d game(s)%s (answer delays 100..900 ms, slowest %d ms)\n", size, options.Games,
                 fault.c_str(), slowest);
     if (!faultLine.empty()) std::printf("%s\n", faultLine.c_str());
@@ -294,16 +321,27 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
 
     // Tick work and where it goes, pooled over the programs that played to the end.
     std::vector<double> workMs;
+    std::vector<std::vector<double>> workByGame(static_cast<size_t>(options.Games));
     std::map<std::string, std::array<double, 3>> kinds;  // count, total us, max us
     long peakRssKb = 0;
     for (PlayerProcess* p : live) {
+        std::vector<double> own;
         if (const PlayerLine* samples = p->Find("tick-work-us ")) {
             const std::string list = samples->Text.substr(samples->Text.find(' ') + 1);
             for (size_t start = 0; start < list.size();) {
                 const size_t comma = list.find(',', start);
-                workMs.push_back(std::stod(list.substr(start, comma - start)) / 1000.0);
+                own.push_back(std::stod(list.substr(start, comma - start)) / 1000.0);
                 start = comma == std::string::npos ? list.size() : comma + 1;
             }
+        }
+        workMs.insert(workMs.end(), own.begin(), own.end());
+        size_t from = 0;
+        for (size_t g = 0; g < workByGame.size(); ++g) {
+            const auto end = Nth(*p, "game-ticks ", g);
+            if (!end) break;
+            const size_t to = std::stoul(Value(end->Text, "ticks"));
+            AddSamples(workByGame[g], own, from, to);
+            from = to;
         }
         for (const PlayerLine& line : p->All("timing ")) {
             auto& k = kinds[line.Text.substr(line.Text.find(" kind=") + 6)];
@@ -317,6 +355,20 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
     const double ticks = static_cast<double>(workMs.size());
     std::printf("  tick work p50 %.2f ms, p99 %.2f ms, slowest %.2f ms (%zu ticks of all programs pooled)\n",
                 Percentile(workMs, 0.5), Percentile(workMs, 0.99), workMs.empty() ? 0.0 : workMs.back(), workMs.size());
+    if (options.RttMs > 0)
+        std::printf("  round trips per tick: %.2f (%llu over %.0f ticks, counted at the relay)\n",
+                    static_cast<double>(relay.Turns()) / std::max(1.0, static_cast<double>(workMs.size())),
+                    static_cast<unsigned long long>(relay.Turns()), static_cast<double>(workMs.size()));
+    if (options.Games > 1) {
+        std::printf("  tick work by game (p50 / p99 ms):");
+        for (size_t g = 0; g < workByGame.size(); ++g) {
+            std::sort(workByGame[g].begin(), workByGame[g].end());
+            std::printf("%s %zu: %.2f / %.2f", g % 5 ? "," : "\n   ", g + 1, Percentile(workByGame[g], 0.5),
+                        Percentile(workByGame[g], 0.99));
+        }
+        std::printf("\n  transactions kept for old record versions: %s before, %s after\n", gapBefore.c_str(),
+                    GarbageGap(db).c_str());
+    }
     std::printf("  %-44s %9s %9s %9s %9s\n", "operation", "per tick", "us/tick", "us each", "max ms");
     std::vector<std::pair<std::string, std::array<double, 3>>> sorted(kinds.begin(), kinds.end());
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second[1] > b.second[1]; });
@@ -347,19 +399,23 @@ int main(int argc, char** argv)
             continue;
         }
         const bool fault = argument == "--kill-at" || argument == "--stall-at" || argument == "--drop-at";
-        const bool option = fault || argument == "--games" || argument == "--bank" || argument == "--stall-seconds";
+        const bool option = fault || argument == "--games" || argument == "--bank" || argument == "--stall-seconds" ||
+                            argument == "--rtt";
         const int value = std::atoi(option && i + 1 < argc ? argv[++i] : argv[i]);
         if (argument == "--games") options.Games = value;
         else if (argument == "--bank") bank = value;
         else if (argument == "--stall-seconds") options.StallSeconds = value;
+        else if (argument == "--rtt") options.RttMs = value;
         else if (fault) options.FaultAt = value;
         else sizes.push_back(value);
         if (argument == "--kill-at") options.What = Fault::Kill;
         if (argument == "--stall-at") options.What = Fault::Stall;
         if (argument == "--drop-at") options.What = Fault::Drop;
-        if (value < 1 || (!option && value > 64) || options.Games > 10 || options.FaultAt > 10 || bank > 100000) {
-            std::fprintf(stderr, "usage: %s [--games N] [--bank N] [--kill-at Q | --stall-at Q [--stall-seconds S] | "
-                                 "--drop-at Q] [--trace FOLDER] [SIZES...]   (room sizes from 1 to 64; "
+        const bool relayFault = options.What == Fault::Stall || options.What == Fault::Drop;
+        if (value < 1 || (!option && value > 64) || options.Games > 20 || options.FaultAt > 10 || bank > 100000 ||
+            (relayFault && options.RttMs > 0)) {
+            std::fprintf(stderr, "usage: %s [--games N] [--bank N] [--rtt MS | --kill-at Q | --stall-at Q [--stall-seconds S] | "
+                                 "--drop-at Q] [--trace FOLDER] [SIZES...]   (room sizes from 1 to 64, up to 20 games; "
                                  "default 1 game, 10 questions, sizes 2 8 16)\n", argv[0]);
             return 2;
         }

@@ -134,27 +134,42 @@ void TcpRelay::Run()
         const bool stalled = Stalled;
         if (Listener >= 0 && !stalled) watched.push_back({Listener, POLLIN, 0});
         const size_t firstPair = watched.size();
+        // Sleeps at most until the next held chunk is due.
+        int timeoutMs = 100;
         for (const Pair& pair : stalled ? std::vector<Pair>() : Pairs) {
             watched.push_back({pair.Client, POLLIN, 0});
             watched.push_back({pair.Server, POLLIN, 0});
+            for (const std::deque<Chunk>* held : {&pair.ToServer, &pair.ToClient}) {
+                if (held->empty()) continue;
+                const auto wait = std::chrono::ceil<std::chrono::milliseconds>(held->front().Due - Clock::now());
+                timeoutMs = std::clamp(static_cast<int>(wait.count()), 0, timeoutMs);
+            }
         }
-        const int ready = poll(watched.data(), watched.size(), 100);
+        const int ready = poll(watched.data(), watched.size(), timeoutMs);
         if (ready < 0 && errno != EINTR) return;
-        if (ready <= 0) continue;
 
-        if (watched[0].revents) {
+        if (ready > 0 && watched[0].revents) {
             char drain[64];
             while (read(WakeRead, drain, sizeof drain) > 0) {
             }
         }
-        if (Listener >= 0 && !stalled && watched[1].revents & POLLIN) AcceptOne();
+        if (ready > 0 && Listener >= 0 && !stalled && watched[1].revents & POLLIN) AcceptOne();
         for (size_t i = 0; i < Pairs.size() && firstPair + 2 * i + 1 < watched.size(); ++i) {
             Pair& pair = Pairs[i];
-            const short fromClient = watched[firstPair + 2 * i].revents;
-            const short fromServer = watched[firstPair + 2 * i + 1].revents;
+            const short fromClient = ready > 0 ? watched[firstPair + 2 * i].revents : 0;
+            const short fromServer = ready > 0 ? watched[firstPair + 2 * i + 1].revents : 0;
             bool alive = true;
-            if (fromClient) alive = Forward(pair.Client, pair.Server);
-            if (alive && fromServer) alive = Forward(pair.Server, pair.Client);
+            if (fromClient) {
+                if (pair.Answered) ++TurnCount;
+                pair.Answered = false;
+                alive = Forward(pair.Client, pair.Server, pair.ToServer);
+            }
+            if (alive && fromServer) {
+                pair.Answered = true;
+                alive = Forward(pair.Server, pair.Client, pair.ToClient);
+            }
+            const Clock::time_point now = Clock::now();
+            alive = alive && SendDue(pair.Server, pair.ToServer, now) && SendDue(pair.Client, pair.ToClient, now);
             if (!alive) ClosePair(pair);
         }
         Pairs.erase(std::remove_if(Pairs.begin(), Pairs.end(), [](const Pair& p) { return p.Client < 0; }),
@@ -180,15 +195,35 @@ void TcpRelay::AcceptOne()
     ++OpenCount;
 }
 
-bool TcpRelay::Forward(int from, int to)
+bool TcpRelay::Forward(int from, int to, std::deque<Chunk>& held)
 {
     char buffer[65536];
     const ssize_t got = recv(from, buffer, sizeof buffer, 0);
     if (got <= 0) return false;
+    const int64_t delayUs = DelayUs;
+    // Chunks leave in the order they came, so one that comes behind held ones waits its turn.
+    if (delayUs > 0 || !held.empty()) {
+        held.push_back({Clock::now() + std::chrono::microseconds(delayUs), std::string(buffer, static_cast<size_t>(got))});
+        return true;
+    }
     for (ssize_t sent = 0; sent < got;) {
         const ssize_t n = send(to, buffer + sent, static_cast<size_t>(got - sent), MSG_NOSIGNAL);
         if (n <= 0) return false;
         sent += n;
+    }
+    return true;
+}
+
+bool TcpRelay::SendDue(int to, std::deque<Chunk>& held, Clock::time_point now)
+{
+    while (!held.empty() && held.front().Due <= now) {
+        const std::string& bytes = held.front().Bytes;
+        for (size_t sent = 0; sent < bytes.size();) {
+            const ssize_t n = send(to, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            sent += static_cast<size_t>(n);
+        }
+        held.pop_front();
     }
     return true;
 }
