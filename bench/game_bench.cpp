@@ -12,7 +12,8 @@
 // --rtt puts every player behind a relay that holds each direction back for half of MS (a model
 // of a classroom's Wi-Fi) and prints the round trips of a tick. With more than one game, the
 // tick work is printed game by game too, and the server's count of transactions that it keeps
-// old record versions for (the next transaction less the oldest snapshot) before and after.
+// old record versions for (the next transaction less the oldest snapshot), sampled every five
+// seconds while the games run.
 //
 // The last player of each room can meet a fault when question Q of the first game appears:
 // --kill-at freezes and kills it; --stall-at stops its connection (through a relay) from
@@ -40,6 +41,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -135,15 +137,16 @@ std::optional<PlayerLine> Nth(const PlayerProcess& p, const std::string& prefix,
 
 double Ms(SteadyTime from, SteadyTime to) { return std::chrono::duration<double, std::milli>(to - from).count(); }
 
-// The server's next transaction and oldest snapshot, read in a transaction of their own (the
-// monitoring tables hold still within one).
-std::string GarbageGap(QuizDatabase& db)
+// The server's next transaction less its oldest snapshot: the transactions whose record
+// versions it keeps. Read in a transaction of its own (the monitoring tables hold still within
+// one); -1 when unknown.
+int64_t GarbageGap(QuizDatabase& db)
 {
     db.CloseQuery();
     TextList row(2);
-    if (db.SelectFirstRow("MON$NEXT_TRANSACTION,MON$OLDEST_SNAPSHOT", "MON$DATABASE", "", row) != 2) return "unknown";
+    const bool read = db.SelectFirstRow("MON$NEXT_TRANSACTION,MON$OLDEST_SNAPSHOT", "MON$DATABASE", "", row) == 2;
     db.CloseQuery();
-    return std::to_string(TextToInt(row[0]) - TextToInt(row[1])) + " (next " + row[0] + ", oldest snapshot " + row[1] + ")";
+    return read ? TextToInt(row[0]) - TextToInt(row[1]) : -1;
 }
 
 // The samples of the ticks between two counts of a player's ticks.
@@ -167,7 +170,6 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
                                    .string();
     TcpRelay relay(TestServer{server, {}}.Port());
     relay.SetDelay(std::chrono::microseconds(options.RttMs * 500));
-    const std::string gapBefore = GarbageGap(db);
     std::vector<std::unique_ptr<TempFolder>> homes;
     std::vector<std::unique_ptr<PlayerProcess>> players;
     for (int n = 1; n <= size; ++n) {
@@ -206,8 +208,18 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
         }
         faultTime = at;
     }
+    // While the games run, the server's gap is sampled every five seconds.
+    std::vector<int64_t> gaps;
+    SteadyTime nextGap = std::chrono::steady_clock::now();
     const bool ended = WaitUntil(
-        all, [&] { return std::none_of(live.begin(), live.end(), [](PlayerProcess* p) { return p->Running(); }); },
+        all,
+        [&] {
+            if (options.Games > 1 && std::chrono::steady_clock::now() >= nextGap) {
+                gaps.push_back(GarbageGap(db));
+                nextGap += 5s;
+            }
+            return std::none_of(live.begin(), live.end(), [](PlayerProcess* p) { return p->Running(); });
+        },
         std::chrono::seconds(240 * options.Games));
     for (PlayerProcess* p : all) {
         p->ReadAvailable();
@@ -366,8 +378,14 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
             std::printf("%s %zu: %.2f / %.2f", g % 5 ? "," : "\n   ", g + 1, Percentile(workByGame[g], 0.5),
                         Percentile(workByGame[g], 0.99));
         }
-        std::printf("\n  transactions kept for old record versions: %s before, %s after\n", gapBefore.c_str(),
-                    GarbageGap(db).c_str());
+        // By fifths of the run: a transaction held open through the games shows as growth.
+        std::printf("\n  transactions the server kept old record versions for, largest by fifths of the run:");
+        for (size_t part = 0; part < 5 && !gaps.empty(); ++part) {
+            const auto from = gaps.begin() + static_cast<std::ptrdiff_t>(part * gaps.size() / 5);
+            const auto to = gaps.begin() + static_cast<std::ptrdiff_t>((part + 1) * gaps.size() / 5);
+            std::printf(" %lld", from == to ? -1LL : static_cast<long long>(*std::max_element(from, to)));
+        }
+        std::printf(" (%zu samples)\n", gaps.size());
     }
     std::printf("  %-44s %9s %9s %9s %9s\n", "operation", "per tick", "us/tick", "us each", "max ms");
     std::vector<std::pair<std::string, std::array<double, 3>>> sorted(kinds.begin(), kinds.end());

@@ -6,6 +6,7 @@
 #include "db/quiz_database.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -89,7 +90,7 @@ struct DatabaseObjects {
     QuizQuery IBQuery1;
     PreparedReads Reads;
     std::array<Transaction, 3> Writing;  // by LockWait
-    std::array<int, 3> WritesInTransaction{};
+    std::array<std::chrono::steady_clock::time_point, 3> WritingSince{};
     Statement NamesRead;  // the table-name read of TableExists, prepared once
     TextList Names;  // the table names read by the last TableExists
 };

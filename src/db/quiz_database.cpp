@@ -9,7 +9,7 @@
 namespace {
 
 // See RunWrite.
-constexpr int WritesPerTransaction = 200;
+constexpr auto WriteTransactionLife = std::chrono::seconds(60);
 
 const char* const UserName = "SYSDBA";
 const char* const Password = "lanternox";
@@ -206,17 +206,18 @@ bool QuizDatabase::RunWrite(const std::string& table, const TextList& lines, Loc
     try {
         if (!writing.Active()) {
             writing.StartCommittingEach(o.IBDatabase1, wait);
-            o.WritesInTransaction[kind] = 0;
+            o.WritingSince[kind] = std::chrono::steady_clock::now();
         }
         o.IBQuery1.ExecSql(o.IBDatabase1, writing);
         written = true;
         // The transaction goes on for the room's next writes, the many small ones of every
         // tick. It holds each table it wrote against another's reservation (a load) and drop
         // until it ends, so it ends after a write to any other table, which the room's
-        // programs write seldom. However long it goes on, the server keeps every record
-        // version written since it began, so it also ends after a number of writes.
+        // programs write seldom. As long as it goes on, the server keeps every record version
+        // written since it began, so it also ends once it is a minute old.
         const bool roomTable = table == "QUIZMEM" || table == "QUIZANS";
-        if (!roomTable || ++o.WritesInTransaction[kind] >= WritesPerTransaction) writing.Commit();
+        if (!roomTable || std::chrono::steady_clock::now() - o.WritingSince[kind] > WriteTransactionLife)
+            writing.Commit();
     } catch (const DbError& error) {
         // The server undid a failed statement; the transaction goes on for the next one.
         Absorb(error);
