@@ -2,7 +2,8 @@
 // server, at the real pace (500 ms ticks, 1000 ms and 2000 ms pauses), and prints for each
 // room: every game's time from its first question to its result against the least time the
 // room protocol needs for the questions played, the time from one game's result to the next
-// game's first question, the work of a tick, where that work goes by kind of database
+// game's first question, the work of a tick (the ticks begun at a result, which hold its pause
+// and the next room's join, also apart from the others), where that work goes by kind of database
 // operation, and the players' peak memory.
 //
 //   game_bench [--games N] [--bank N] [--rtt MS | --kill-at Q | --stall-at Q [--stall-seconds S] |
@@ -47,6 +48,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <numeric>
 #include <optional>
 #include <random>
@@ -333,6 +335,7 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
 
     // Tick work and where it goes, pooled over the programs that played to the end.
     std::vector<double> workMs;
+    std::vector<double> resultWorkMs, otherWorkMs;  // the ticks begun at a result, and the rest
     std::vector<std::vector<double>> workByGame(static_cast<size_t>(options.Games));
     std::map<std::string, std::array<double, 3>> kinds;  // count, total us, max us
     long peakRssKb = 0;
@@ -347,6 +350,13 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
             }
         }
         workMs.insert(workMs.end(), own.begin(), own.end());
+        std::vector<bool> atResult(own.size());
+        if (const PlayerLine* indices = p->Find("result-ticks ")) {
+            std::istringstream list(indices->Text.substr(indices->Text.find(' ') + 1));
+            for (std::string index; std::getline(list, index, ',');)
+                if (!index.empty() && std::stoul(index) < own.size()) atResult[std::stoul(index)] = true;
+        }
+        for (size_t i = 0; i < own.size(); ++i) (atResult[i] ? resultWorkMs : otherWorkMs).push_back(own[i]);
         size_t from = 0;
         for (size_t g = 0; g < workByGame.size(); ++g) {
             const auto end = Nth(*p, "game-ticks ", g);
@@ -367,6 +377,15 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
     const double ticks = static_cast<double>(workMs.size());
     std::printf("  tick work p50 %.2f ms, p99 %.2f ms, slowest %.2f ms (%zu ticks of all programs pooled)\n",
                 Percentile(workMs, 0.5), Percentile(workMs, 0.99), workMs.empty() ? 0.0 : workMs.back(), workMs.size());
+    // The tick begun at a result carries the result's pause, and the next room's join within
+    // it: the window stands still for the pause in any case, and the join shortens what is left
+    // of it.
+    std::sort(resultWorkMs.begin(), resultWorkMs.end());
+    std::sort(otherWorkMs.begin(), otherWorkMs.end());
+    std::printf("  of which %zu began at a result (its pause and the next join): p50 %.2f ms, slowest %.2f ms;\n"
+                "  the other %zu ticks: p99 %.2f ms, slowest %.2f ms\n",
+                resultWorkMs.size(), Percentile(resultWorkMs, 0.5), resultWorkMs.empty() ? 0.0 : resultWorkMs.back(),
+                otherWorkMs.size(), Percentile(otherWorkMs, 0.99), otherWorkMs.empty() ? 0.0 : otherWorkMs.back());
     if (options.RttMs > 0)
         std::printf("  round trips per tick: %.2f (%llu over %.0f ticks, counted at the relay)\n",
                     static_cast<double>(relay.Turns()) / std::max(1.0, static_cast<double>(workMs.size())),

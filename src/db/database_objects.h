@@ -32,6 +32,9 @@ private:
     std::list<std::pair<std::string, std::unique_ptr<Statement>>> Kept;
 };
 
+// The text the server is sent for lines: each followed by CR LF.
+std::string LinesToStatement(const TextList& lines);
+
 // The statement object: its text as lines, and at most one open cursor whose rows are kept
 // in memory, so that it can move back to the first row.
 class QuizQuery {

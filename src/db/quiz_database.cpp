@@ -204,10 +204,7 @@ bool QuizDatabase::RunWrite(const std::string& table, const TextList& lines, Loc
     o.IBQuery1.SetLines(lines);
     bool written = false;
     try {
-        if (!writing.Active()) {
-            writing.StartCommittingEach(o.IBDatabase1, wait);
-            o.WritingSince[kind] = std::chrono::steady_clock::now();
-        }
+        StartWritingTransaction(wait);
         o.IBQuery1.ExecSql(o.IBDatabase1, writing);
         written = true;
         // The transaction goes on for the room's next writes, the many small ones of every
@@ -223,6 +220,15 @@ bool QuizDatabase::RunWrite(const std::string& table, const TextList& lines, Loc
         Absorb(error);
     }
     return written;
+}
+
+void QuizDatabase::StartWritingTransaction(LockWait wait)
+{
+    DatabaseObjects& o = *Objects;
+    const auto kind = static_cast<size_t>(wait);
+    if (o.Writing[kind].Active()) return;
+    o.Writing[kind].StartCommittingEach(o.IBDatabase1, wait);
+    o.WritingSince[kind] = std::chrono::steady_clock::now();
 }
 
 bool QuizDatabase::RunSchemaChange(const TextList& lines, LockWait wait)
@@ -435,6 +441,33 @@ void QuizDatabase::CloseQuery()
     } catch (const DbError& error) {
         o.IBTransaction1.Forget();
         Absorb(error);
+    }
+}
+
+void QuizDatabase::PrepareRead(const std::string& fields, const std::string& table, const std::string& condition,
+                               const std::string& order)
+{
+    const TimedOperation timed(*this, "PrepareRead", table);
+    if (!Connected()) return;
+    DatabaseObjects& o = *Objects;
+    try {
+        if (!o.IBTransaction1.Active()) o.IBTransaction1.StartReading(o.IBDatabase1);
+        bool fresh = false;
+        o.Reads.Get(o.IBDatabase1, o.IBTransaction1, LinesToStatement(SelectLines(fields, table, condition, order)), fresh);
+    } catch (const DbError& error) {
+        // Only a lost connection counts; the read itself meets and reports anything else.
+        if (error.LostConnection()) Absorb(error);
+    }
+}
+
+void QuizDatabase::StartWriting(LockWait wait)
+{
+    const TimedOperation timed(*this, "StartWriting", std::string());
+    if (!Connected()) return;
+    try {
+        StartWritingTransaction(wait);
+    } catch (const DbError& error) {
+        if (error.LostConnection()) Absorb(error);
     }
 }
 

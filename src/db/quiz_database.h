@@ -89,6 +89,14 @@ public:
     // are free for another program to drop; the next reads prepare their statements again. For a program that stops
     // using the room's tables (leaving it, or between two looks at it).
     void ReleaseStatements();
+    // Made ready ahead, for a moment that waits on the server anyway (joining the room): the read
+    // OpenSelect runs for these arguments (CountRows and SelectFirstRow run theirs with fields
+    // "*" and no order) is prepared, and the transaction that writes with wait go through is
+    // started, each unless it is already. Their first run is then one exchange with the server.
+    // A read that cannot be prepared is left to fail when it runs.
+    void PrepareRead(const std::string& fields, const std::string& table, const std::string& condition,
+                     const std::string& order = {});
+    void StartWriting(LockWait wait);
     int CountRows(const std::string& table, const std::string& condition);
     int CountColumns(const std::string& table);
     bool ValueExists(const std::string& table, const std::string& field, const std::string& extraCondition,
@@ -147,6 +155,8 @@ private:
     // A statement that creates, changes or drops a table: in a transaction of its own, after
     // this connection has let go of its prepared reads.
     bool RunSchemaChange(const TextList& lines, LockWait wait = LockWait::UntilReleased);
+    // Starts the kept transaction for writes with wait unless it is active.
+    void StartWritingTransaction(LockWait wait);
     // Opens IBQuery1 on the lines; false when the statement fails (the error is absorbed).
     bool OpenRead(const TextList& lines);
     // Every caught error of the layer goes through here: a lost connection counts as closed

@@ -24,12 +24,14 @@ void PreparedReads::Forget(const Statement& statement)
 
 void PreparedReads::Clear() { Kept.clear(); }
 
-std::string QuizQuery::Text() const
+std::string LinesToStatement(const TextList& lines)
 {
     std::string text;
-    for (const std::string& line : Lines) text += line + "\r\n";
+    for (const std::string& line : lines) text += line + "\r\n";
     return text;
 }
+
+std::string QuizQuery::Text() const { return LinesToStatement(Lines); }
 
 void QuizQuery::ExecSql(Attachment& attachment, Transaction& transaction)
 {

@@ -29,13 +29,48 @@ int32_t InsertMemberRow(QuizDatabase& db, int32_t playerNo, std::mt19937& random
     return 0;
 }
 
+// A read of the room as OpenSelect takes it, so that a join can prepare the very texts the
+// game's ticks read.
+struct RoomRead {
+    std::string Fields, Tables, Condition, Order;
+};
+
+RoomRead MembersRead(MemberListMode mode)
+{
+    return {mode == MemberListMode::Game ? "PLAYER.PNAME,QUIZMEM.OK,QUIZMEM.GP" : "PLAYER.PNAME,QUIZMEM.OK",
+            "QUIZMEM,PLAYER", "QUIZMEM.MN=PLAYER.N", "QUIZMEM.N"};
+}
+RoomRead AnswersRead() { return {"PLAYER.PNAME,QUIZANS.MN,QUIZANS.AN", "QUIZANS,PLAYER", "QUIZANS.MN=PLAYER.N", ""}; }
+RoomRead RunningRead() { return {"*", "QUIZMEM", "OK>=2 AND OK<=12", ""}; }
+RoomRead OwnRowRead(int32_t memberNo, int32_t playerNo)
+{
+    return {"*", "QUIZMEM", "N=" + Decimal(memberNo) + " AND MN=" + Decimal(playerNo), ""};
+}
+RoomRead QuestionsRead() { return {"*", "QUIZQA", "", "SN,N"}; }
+RoomRead GamePointRead(int32_t playerNo) { return {"*", "QUIZMEM", "MN=" + Decimal(playerNo), ""}; }
+
+// The first tick of the lobby and of each step of the game would otherwise prepare its reads
+// and start the answer delete's transaction: on Wi-Fi, a round trip more each, in the ticks the
+// window is to answer in. A join waits on the server anyway.
+void PrepareGameReads(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
+{
+    for (const RoomRead& read : {MembersRead(MemberListMode::Lobby), MembersRead(MemberListMode::Game), AnswersRead(),
+                                 RunningRead(), OwnRowRead(memberNo, playerNo), QuestionsRead(), GamePointRead(playerNo)})
+        db.PrepareRead(read.Fields, read.Tables, read.Condition, read.Order);
+    db.StartWriting(LockWait::Never);
+}
+
 }  // namespace
 
 std::string MarkJoined() { return Sjis("－"); }
 std::string MarkReady() { return Sjis("○"); }
 std::string MarkPlaying() { return Sjis("×"); }
 
-bool GameRunning(QuizDatabase& db) { return db.CountRows("QUIZMEM", "OK>=2 AND OK<=12") > 0; }
+bool GameRunning(QuizDatabase& db)
+{
+    const RoomRead read = RunningRead();
+    return db.CountRows(read.Tables, read.Condition) > 0;
+}
 
 int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, std::mt19937& random, QuestionDraw& toDraw)
 {
@@ -65,6 +100,7 @@ int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, std::mt19937& random, Quest
 
     if (!db.TableExists("QUIZANS")) db.CreateQuizAnsTable();
     if (!running) db.DeleteRows("QUIZANS", "");
+    if (memberNo != 0) PrepareGameReads(db, memberNo, playerNo);
     return memberNo;
 }
 
@@ -107,7 +143,8 @@ TextList LoadQuestionRow(QuizDatabase& db, int32_t q)
     // releasing every waiting program in the same instant.
     db.DeleteRows("QUIZANS", "", LockWait::Never);
     TextList row(QaColumnCount);
-    db.OpenSelect("*", "QUIZQA", "", "SN,N");
+    const RoomRead read = QuestionsRead();
+    db.OpenSelect(read.Fields, read.Tables, read.Condition, read.Order);
     db.FetchFirst(row);
     db.FetchMoveBy(q - 1, row);
     db.CloseSelect();
@@ -118,9 +155,9 @@ void WriteJudgement(QuizDatabase& db, int32_t memberNo, int32_t playerNo, int32_
 {
     std::vector<std::pair<std::string, std::string>> updates;
     TextList row(4);
-    const std::string condition = "MN=" + Decimal(playerNo);
-    if (won && db.SelectFirstRow("*", "QUIZMEM", condition, row) > 0)
-        updates.emplace_back("GP=" + Decimal(TextToInt(row[3]) + 1), condition);
+    const RoomRead read = GamePointRead(playerNo);
+    if (won && db.SelectFirstRow(read.Fields, read.Tables, read.Condition, row) > 0)
+        updates.emplace_back("GP=" + Decimal(TextToInt(row[3]) + 1), read.Condition);
     updates.emplace_back("OK=" + Decimal(status), "N=" + Decimal(memberNo));
     db.UpdateTexts("QUIZMEM", updates);
 }
@@ -135,7 +172,8 @@ void AddPlayerPoints(QuizDatabase& db, int32_t playerNo, int winners)
 
 bool OwnRowStands(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
 {
-    return memberNo != 0 && db.CountRows("QUIZMEM", "N=" + Decimal(memberNo) + " AND MN=" + Decimal(playerNo)) > 0;
+    const RoomRead read = OwnRowRead(memberNo, playerNo);
+    return memberNo != 0 && db.CountRows(read.Tables, read.Condition) > 0;
 }
 
 void LeaveFinishedGame(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
@@ -177,8 +215,8 @@ std::vector<RoomMember> ReadMembers(QuizDatabase& db, MemberListMode mode)
 {
     std::vector<RoomMember> members;
     const bool game = mode == MemberListMode::Game;
-    const int count = db.OpenSelect(game ? "PLAYER.PNAME,QUIZMEM.OK,QUIZMEM.GP" : "PLAYER.PNAME,QUIZMEM.OK",
-                                    "QUIZMEM,PLAYER", "QUIZMEM.MN=PLAYER.N", "QUIZMEM.N");
+    const RoomRead read = MembersRead(mode);
+    const int count = db.OpenSelect(read.Fields, read.Tables, read.Condition, read.Order);
     TextList row(3);
     for (int i = 0; i < count; ++i) {
         db.FetchRow(i, row);
@@ -194,7 +232,8 @@ std::vector<RoomMember> ReadMembers(QuizDatabase& db, MemberListMode mode)
 std::vector<RoomAnswer> ReadAnswers(QuizDatabase& db)
 {
     std::vector<RoomAnswer> answers;
-    const int count = db.OpenSelect("PLAYER.PNAME,QUIZANS.MN,QUIZANS.AN", "QUIZANS,PLAYER", "QUIZANS.MN=PLAYER.N", "");
+    const RoomRead read = AnswersRead();
+    const int count = db.OpenSelect(read.Fields, read.Tables, read.Condition, read.Order);
     TextList row(3);
     for (int i = 0; i < count; ++i) {
         db.FetchRow(i, row);

@@ -172,6 +172,26 @@ TEST_F(TwoPrograms, ATableIsDroppedOnlyOnceTheOtherHasLetGoOfItsStatements)
     EXPECT_FALSE(Other.TableExists("QUIZMEM"));
 }
 
+TEST_F(TwoPrograms, AReadPreparedAheadSeesTheOthersLaterCommitsAndOneThatFailedIsNotKept)
+{
+    // Before the table exists the prepare fails quietly: no failure counts, nothing is kept.
+    const uint64_t failures = Db.StatementsFailed();
+    Db.PrepareRead("*", "QUIZMEM", "MN=1", "");
+    Db.StartWriting(LockWait::Never);
+    EXPECT_EQ(Db.StatementsFailed(), failures);
+    ASSERT_TRUE(Other.CreateQuizMemTable());
+    ASSERT_TRUE(Other.InsertText("QUIZMEM", "N,MN,OK,GP", "1,1,0,0"));
+    EXPECT_EQ(Db.CountRows("QUIZMEM", "MN=1"), 1);
+
+    Db.PrepareRead("*", "QUIZMEM", "MN=2", "");
+    ASSERT_TRUE(Other.InsertText("QUIZMEM", "N,MN,OK,GP", "2,2,0,0"));
+    TextList row(4);
+    EXPECT_EQ(Db.SelectFirstRow("*", "QUIZMEM", "MN=2", row), 4);
+    EXPECT_EQ(row[0], "2");
+    EXPECT_TRUE(Db.DeleteRows("QUIZMEM", "", LockWait::Never));
+    EXPECT_EQ(Other.CountRows("QUIZMEM", ""), 0);
+}
+
 TEST_F(TwoPrograms, AWriteFindsTheRowsTheOtherCommittedAfterTheReadTransactionBegan)
 {
     ASSERT_EQ(Db.CountRows("PLAYER", ""), 0);

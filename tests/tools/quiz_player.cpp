@@ -17,7 +17,8 @@
 // prints after each result the ticks so far ("game-ticks game=G ticks=K"), and two lines at
 // the end: the number of ticks, the median and 99th percentile of a
 // tick's work (pauses left out), the slowest tick and its state, the statements per tick;
-// then every tick's work in microseconds, a line per kind of database operation with its
+// then every tick's work in microseconds, the positions in it of the ticks that began at a
+// result ("result-ticks I,J,..": the result, its pause and the next room's join), a line per kind of database operation with its
 // count, total and slowest time ("timing count=.. total_us=.. max_us=.. kind=.."), and the
 // process's peak resident memory ("peak-rss-kb N"). --trace prints a line per tick: its moment
 // on the steady clock, the states it ran and left, the question, its work and statements, and
@@ -210,6 +211,7 @@ int main(int argc, char** argv)
     int lastMember = -1;
     TGameState lastState = TGameState::Lobby;
     std::vector<int64_t> tickWorkUs;
+    std::string resultTicks;
     uint64_t tickStatements = 0;
     int slowestState = 0;
     bool screenshotTaken = false;
@@ -224,6 +226,8 @@ int main(int argc, char** argv)
         // The tick just run carried out the step of the state the previous tick left.
         if (tickWorkUs.empty() || FormPlay->LastTickWorkUs > *std::max_element(tickWorkUs.begin(), tickWorkUs.end()))
             slowestState = static_cast<int>(lastState);
+        if (lastState == TGameState::FinalResult)
+            resultTicks += (resultTicks.empty() ? "" : ",") + std::to_string(tickWorkUs.size());
         tickWorkUs.push_back(FormPlay->LastTickWorkUs);
         tickStatements += FormPlay->LastTickStatements;
         if (options.Trace) {
@@ -336,6 +340,7 @@ int main(int argc, char** argv)
     if (options.TickStats) {
         Say(TickStatsLine(tickWorkUs, tickStatements, slowestState));
         Say(TickSamplesLine(tickWorkUs));
+        Say("result-ticks " + resultTicks);
         for (const auto& [kind, timing] : Form1->Database().TimingsByKind())
             Say("timing count=" + std::to_string(timing.Count) + " total_us=" + std::to_string(timing.TotalUs) +
                 " max_us=" + std::to_string(timing.MaxUs) + " kind=" + kind);
