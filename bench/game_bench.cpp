@@ -351,7 +351,7 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
         }
         workMs.insert(workMs.end(), own.begin(), own.end());
         std::vector<bool> atResult(own.size());
-        if (const PlayerLine* indices = p->Find("result-ticks ")) {
+        if (const PlayerLine* indices = p->Find("at-result-ticks ")) {
             std::istringstream list(indices->Text.substr(indices->Text.find(' ') + 1));
             for (std::string index; std::getline(list, index, ',');)
                 if (!index.empty() && std::stoul(index) < own.size()) atResult[std::stoul(index)] = true;

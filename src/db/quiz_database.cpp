@@ -9,7 +9,7 @@
 namespace {
 
 // See RunWrite.
-constexpr auto WriteTransactionLife = std::chrono::seconds(60);
+constexpr auto WriteTransactionLife = std::chrono::seconds(120);
 
 const char* const UserName = "SYSDBA";
 const char* const Password = "lanternox";
@@ -211,7 +211,8 @@ bool QuizDatabase::RunWrite(const std::string& table, const TextList& lines, Loc
         // tick. It holds each table it wrote against another's reservation (a load) and drop
         // until it ends, so it ends after a write to any other table, which the room's
         // programs write seldom. As long as it goes on, the server keeps every record version
-        // written since it began, so it also ends once it is a minute old.
+        // written since it began, so it also ends once it is two minutes old: a game's join
+        // starts it afresh (StartWriting), and a game with its lobby seldom lasts as long.
         const bool roomTable = table == "QUIZMEM" || table == "QUIZANS";
         if (!roomTable || std::chrono::steady_clock::now() - o.WritingSince[kind] > WriteTransactionLife)
             writing.Commit();
@@ -464,7 +465,10 @@ void QuizDatabase::StartWriting(LockWait wait)
 {
     const TimedOperation timed(*this, "StartWriting", std::string());
     if (!Connected()) return;
+    Transaction& writing = Objects->Writing[static_cast<size_t>(wait)];
     try {
+        // Each of its writes is committed already.
+        if (writing.Active()) writing.Commit();
         StartWritingTransaction(wait);
     } catch (const DbError& error) {
         if (error.LostConnection()) Absorb(error);

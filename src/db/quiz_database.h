@@ -89,11 +89,12 @@ public:
     // are free for another program to drop; the next reads prepare their statements again. For a program that stops
     // using the room's tables (leaving it, or between two looks at it).
     void ReleaseStatements();
-    // Made ready ahead, for a moment that waits on the server anyway (joining the room): the read
+    // Made ready ahead, for a moment that waits on the server anyway (joining the room), so that
+    // the first run later is one exchange with the server. PrepareRead prepares the read that
     // OpenSelect runs for these arguments (CountRows and SelectFirstRow run theirs with fields
-    // "*" and no order) is prepared, and the transaction that writes with wait go through is
-    // started, each unless it is already. Their first run is then one exchange with the server.
-    // A read that cannot be prepared is left to fail when it runs.
+    // "*" and no order) unless it is prepared already; one that cannot be is left to fail when it
+    // runs. StartWriting starts afresh the transaction that writes with wait go through, so that
+    // it does not come to the end of its life in the middle of the writes that follow.
     void PrepareRead(const std::string& fields, const std::string& table, const std::string& condition,
                      const std::string& order = {});
     void StartWriting(LockWait wait);

@@ -50,13 +50,15 @@ RoomRead QuestionsRead() { return {"*", "QUIZQA", "", "SN,N"}; }
 RoomRead GamePointRead(int32_t playerNo) { return {"*", "QUIZMEM", "MN=" + Decimal(playerNo), ""}; }
 
 // The first tick of the lobby and of each step of the game would otherwise prepare its reads
-// and start the answer delete's transaction: on Wi-Fi, a round trip more each, in the ticks the
-// window is to answer in. A join waits on the server anyway.
-void PrepareGameReads(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
+// and start the transactions of its writes, and a write transaction would come to the end of
+// its life somewhere in the game: on Wi-Fi, a round trip more each, in the ticks the window is
+// to answer in. A join waits on the server anyway.
+void PrepareGameTicks(QuizDatabase& db, int32_t memberNo, int32_t playerNo)
 {
     for (const RoomRead& read : {MembersRead(MemberListMode::Lobby), MembersRead(MemberListMode::Game), AnswersRead(),
                                  RunningRead(), OwnRowRead(memberNo, playerNo), QuestionsRead(), GamePointRead(playerNo)})
         db.PrepareRead(read.Fields, read.Tables, read.Condition, read.Order);
+    db.StartWriting(LockWait::UntilReleased);
     db.StartWriting(LockWait::Never);
 }
 
@@ -100,7 +102,7 @@ int32_t JoinRoom(QuizDatabase& db, int32_t playerNo, std::mt19937& random, Quest
 
     if (!db.TableExists("QUIZANS")) db.CreateQuizAnsTable();
     if (!running) db.DeleteRows("QUIZANS", "");
-    if (memberNo != 0) PrepareGameReads(db, memberNo, playerNo);
+    if (memberNo != 0) PrepareGameTicks(db, memberNo, playerNo);
     return memberNo;
 }
 

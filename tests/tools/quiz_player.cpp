@@ -18,8 +18,8 @@
 // the end: the number of ticks, the median and 99th percentile of a
 // tick's work (pauses left out), the slowest tick and its state, the statements per tick;
 // then every tick's work in microseconds, the positions in it of the ticks that began at a
-// result ("result-ticks I,J,..": the result, its pause and the next room's join), a line per kind of database operation with its
-// count, total and slowest time ("timing count=.. total_us=.. max_us=.. kind=.."), and the
+// result ("at-result-ticks I,J,...": the result, its pause and the next room's join), a line
+// per kind of database operation with its count, total and slowest time ("timing count=.. total_us=.. max_us=.. kind=.."), and the
 // process's peak resident memory ("peak-rss-kb N"). --trace prints a line per tick: its moment
 // on the steady clock, the states it ran and left, the question, its work and statements, and
 // the sizes of the two lists. --screenshot saves a picture of the play window to
@@ -340,7 +340,7 @@ int main(int argc, char** argv)
     if (options.TickStats) {
         Say(TickStatsLine(tickWorkUs, tickStatements, slowestState));
         Say(TickSamplesLine(tickWorkUs));
-        Say("result-ticks " + resultTicks);
+        Say("at-result-ticks " + resultTicks);
         for (const auto& [kind, timing] : Form1->Database().TimingsByKind())
             Say("timing count=" + std::to_string(timing.Count) + " total_us=" + std::to_string(timing.TotalUs) +
                 " max_us=" + std::to_string(timing.MaxUs) + " kind=" + kind);
