@@ -32,6 +32,17 @@ std::vector<std::string> QuestionTexts()
             "Capital of Australia?"};
 }
 
+std::vector<double> CommaNumbers(const std::string& list)
+{
+    std::vector<double> numbers;
+    for (size_t start = 0; start < list.size();) {
+        const size_t comma = list.find(',', start);
+        numbers.push_back(std::stod(list.substr(start, comma - start)));
+        start = comma == std::string::npos ? list.size() : comma + 1;
+    }
+    return numbers;
+}
+
 double Percentile(const std::vector<double>& sorted, double fraction)
 {
     if (sorted.empty()) return 0;

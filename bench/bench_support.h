@@ -20,5 +20,8 @@ std::string CpuModel();
 // The benchmarks' questions, of different lengths (the reveal shows two bytes per tick); CP932.
 std::vector<std::string> QuestionTexts();
 
+// The numbers of a comma-separated list ("12,7,30"), as the player programs print their samples.
+std::vector<double> CommaNumbers(const std::string& list);
+
 // Nearest-rank percentile of sorted values.
 double Percentile(const std::vector<double>& sorted, double fraction);

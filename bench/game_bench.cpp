@@ -48,7 +48,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <numeric>
 #include <optional>
 #include <random>
@@ -341,21 +340,14 @@ bool PlayRoom(QuizDatabase& db, const std::string& server, const std::string& da
     long peakRssKb = 0;
     for (PlayerProcess* p : live) {
         std::vector<double> own;
-        if (const PlayerLine* samples = p->Find("tick-work-us ")) {
-            const std::string list = samples->Text.substr(samples->Text.find(' ') + 1);
-            for (size_t start = 0; start < list.size();) {
-                const size_t comma = list.find(',', start);
-                own.push_back(std::stod(list.substr(start, comma - start)) / 1000.0);
-                start = comma == std::string::npos ? list.size() : comma + 1;
-            }
-        }
+        if (const PlayerLine* samples = p->Find("tick-work-us "))
+            for (const double us : CommaNumbers(samples->Text.substr(samples->Text.find(' ') + 1)))
+                own.push_back(us / 1000.0);
         workMs.insert(workMs.end(), own.begin(), own.end());
         std::vector<bool> atResult(own.size());
-        if (const PlayerLine* indices = p->Find("at-result-ticks ")) {
-            std::istringstream list(indices->Text.substr(indices->Text.find(' ') + 1));
-            for (std::string index; std::getline(list, index, ',');)
-                if (!index.empty() && std::stoul(index) < own.size()) atResult[std::stoul(index)] = true;
-        }
+        if (const PlayerLine* indices = p->Find("at-result-ticks "))
+            for (const double index : CommaNumbers(indices->Text.substr(indices->Text.find(' ') + 1)))
+                if (index < static_cast<double>(own.size())) atResult[static_cast<size_t>(index)] = true;
         for (size_t i = 0; i < own.size(); ++i) (atResult[i] ? resultWorkMs : otherWorkMs).push_back(own[i]);
         size_t from = 0;
         for (size_t g = 0; g < workByGame.size(); ++g) {

@@ -586,11 +586,7 @@ int LoadRun::Go()
         std::istringstream words(line);
         std::string name, list;
         words >> name >> list;
-        for (size_t start = 0; start < list.size();) {
-            const size_t comma = list.find(',', start);
-            samples[name].push_back(std::stod(list.substr(start, comma - start)) / 1000.0);
-            start = comma == std::string::npos ? list.size() : comma + 1;
-        }
+        for (const double us : CommaNumbers(list)) samples[name].push_back(us / 1000.0);
     }
     for (auto& [name, values] : samples) std::sort(values.begin(), values.end());
     const auto& work = samples["tick-work-us"];

@@ -20,7 +20,8 @@
 // Clear lets go of them all.
 class PreparedReads {
 public:
-    // The kept statement for text, or a new one prepared in transaction (fresh is then true).
+    // The kept statement for text, or a new one prepared in transaction (fresh is then true);
+    // the transaction is started for reading first when it is not active.
     Statement& Get(Attachment& attachment, Transaction& transaction, const std::string& text, bool& fresh);
     void Forget(const Statement& statement);
     void Clear();

@@ -452,7 +452,6 @@ void QuizDatabase::PrepareRead(const std::string& fields, const std::string& tab
     if (!Connected()) return;
     DatabaseObjects& o = *Objects;
     try {
-        if (!o.IBTransaction1.Active()) o.IBTransaction1.StartReading(o.IBDatabase1);
         bool fresh = false;
         o.Reads.Get(o.IBDatabase1, o.IBTransaction1, LinesToStatement(SelectLines(fields, table, condition, order)), fresh);
     } catch (const DbError& error) {

@@ -4,6 +4,7 @@
 
 Statement& PreparedReads::Get(Attachment& attachment, Transaction& transaction, const std::string& text, bool& fresh)
 {
+    if (!transaction.Active()) transaction.StartReading(attachment);
     const auto kept = std::find_if(Kept.begin(), Kept.end(), [&](const auto& entry) { return entry.first == text; });
     fresh = kept == Kept.end();
     if (!fresh) {
@@ -42,7 +43,6 @@ void QuizQuery::ExecSql(Attachment& attachment, Transaction& transaction)
 void QuizQuery::Open(Attachment& attachment, Transaction& transaction, PreparedReads& reads)
 {
     Close();
-    if (!transaction.Active()) transaction.StartReading(attachment);
     bool fresh = false;
     Statement& statement = reads.Get(attachment, transaction, Text(), fresh);
     try {

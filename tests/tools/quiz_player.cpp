@@ -19,8 +19,8 @@
 // tick's work (pauses left out), the slowest tick and its state, the statements per tick;
 // then every tick's work in microseconds, the positions in it of the ticks that began at a
 // result ("at-result-ticks I,J,...": the result, its pause and the next room's join), a line
-// per kind of database operation with its count, total and slowest time ("timing count=.. total_us=.. max_us=.. kind=.."), and the
-// process's peak resident memory ("peak-rss-kb N"). --trace prints a line per tick: its moment
+// per kind of database operation with its count, total and slowest time ("timing count=..
+// total_us=.. max_us=.. kind=.."), and the process's peak resident memory ("peak-rss-kb N"). --trace prints a line per tick: its moment
 // on the steady clock, the states it ran and left, the question, its work and statements, and
 // the sizes of the two lists. --screenshot saves a picture of the play window to
 // FILE while question 2 is open and this player has answered, for a look at the window.
